@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# The plug-in exports exactly its three entry points and needs only the C library.
+set -euo pipefail
+so="$1"
+exports=$(arm-linux-gnueabihf-nm -D --defined-only "$so" | awk '{print $3}' | sort | tr '\n' ' ')
+if [ "$exports" != "PluginEntry REALPluginMain libEntry " ]; then
+  echo "unexpected exports: $exports"; exit 1
+fi
+needed=$(arm-linux-gnueabihf-readelf -d "$so" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p' \
+  | grep -v -E '^(libc\.so\.6|ld-linux-armhf\.so\.3|libasan\.so\.8|libubsan\.so\.1|libm\.so\.6)$' || true)
+if [ -n "$needed" ]; then echo "unexpected dependencies: $needed"; exit 1; fi
+echo "exports ok: $exports"

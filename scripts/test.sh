@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds everything twice (plain, and with AddressSanitizer + UBSan) and runs
+# every test under qemu-arm in both builds, plus the format and export checks.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup-machine.sh
+jobs="$(nproc)"
+status=0
+bash scripts/check-format.sh || status=1
+for config in plain sanitize; do
+  dir="build/test-$config"
+  sanitize=OFF
+  [ "$config" = sanitize ] && sanitize=ON
+  cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-armhf.cmake \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKDT_SANITIZE=$sanitize >/dev/null
+  cmake --build "$dir" -j"$jobs"
+  bash scripts/check-exports.sh "$dir/libkdtcontainers.so" || status=1
+  (cd "$dir" && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j"$jobs") || status=1
+done
+exit $status
