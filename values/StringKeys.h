@@ -1,0 +1,98 @@
+// Hashing, equality and ordering of String and Text keys, case-sensitive (S)
+// and case-insensitive (I).
+//
+// Strings are read through RBStringConverter as UTF-8 (S) or UTF-16 (I);
+// Texts through the host's own data and comparison entries.  String hashes
+// start from 0 and Text hashes from 1, so the two never agree by accident.
+#pragma once
+
+#include <cstdint>
+
+#include "plugin/host/HostTypes.h"
+#include "values/Handles.h"
+
+namespace kdt {
+
+// One step of the ELF hash.
+constexpr uint32_t HashStep(uint32_t h, uint32_t unit) {
+  uint32_t x = unit + (h << 4);
+  uint32_t g = x & 0xF0000000u;
+  return x ^ (g | (g >> 24));
+}
+
+// Simple case folding of every 16-bit unit (Unicode 3.2.0, statuses C and S);
+// built on first use, read-only afterwards.
+const uint16_t* CaseFoldTable();
+
+// Raw operations on host references (nil allowed).
+uint32_t StringHashS(REALstring s);
+uint32_t StringHashI(REALstring s);
+int32_t StringCompareS(REALstring a, REALstring b);
+int32_t StringCompareI(REALstring a, REALstring b);
+uint32_t TextHashS(REALtext t);
+uint32_t TextHashI(REALtext t);
+int32_t TextCompareS(REALtext a, REALtext b);
+int32_t TextCompareI(REALtext a, REALtext b);
+
+// Takes the hash from the handle when cached, else computes and caches it.
+template <typename Handle, uint32_t (*Compute)(typename Handle::Ref)>
+uint32_t CachedHash(const Handle& h) {
+  if (h.hash == 0) h.hash = Compute(h.get());
+  return h.hash;
+}
+
+struct RBStringHashS {
+  uint32_t operator()(const RBStringS& a) const { return CachedHash<RBStringS, StringHashS>(a); }
+};
+struct RBStringHashI {
+  uint32_t operator()(const RBStringI& a) const { return CachedHash<RBStringI, StringHashI>(a); }
+};
+struct EqualRBStringS {
+  bool operator()(const RBStringS& a, const RBStringS& b) const {
+    return StringCompareS(a.get(), b.get()) == 0;
+  }
+};
+struct EqualRBStringI {
+  bool operator()(const RBStringI& a, const RBStringI& b) const {
+    return StringCompareI(a.get(), b.get()) == 0;
+  }
+};
+struct LTRBStringS {
+  bool operator()(const RBStringS& a, const RBStringS& b) const {
+    return StringCompareS(a.get(), b.get()) < 0;
+  }
+};
+struct LTRBStringI {
+  bool operator()(const RBStringI& a, const RBStringI& b) const {
+    return StringCompareI(a.get(), b.get()) < 0;
+  }
+};
+
+struct RBTextHashS {
+  uint32_t operator()(const RBTextS& a) const { return CachedHash<RBTextS, TextHashS>(a); }
+};
+struct RBTextHashI {
+  uint32_t operator()(const RBTextI& a) const { return CachedHash<RBTextI, TextHashI>(a); }
+};
+struct EqualRBTextS {
+  bool operator()(const RBTextS& a, const RBTextS& b) const {
+    return TextCompareS(a.get(), b.get()) == 0;
+  }
+};
+struct EqualRBTextI {
+  bool operator()(const RBTextI& a, const RBTextI& b) const {
+    return TextCompareI(a.get(), b.get()) == 0;
+  }
+};
+struct LTRBTextS {
+  bool operator()(const RBTextS& a, const RBTextS& b) const {
+    return TextCompareS(a.get(), b.get()) < 0;
+  }
+};
+struct LTRBTextI {
+  bool operator()(const RBTextI& a, const RBTextI& b) const {
+    return TextCompareI(a.get(), b.get()) < 0;
+  }
+};
+
+}  // namespace kdt

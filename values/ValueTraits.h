@@ -1,0 +1,168 @@
+// ValueTraits: everything a container needs to know about one element type.
+//
+// The container families are written once over these traits and
+// instantiated for Integer, String, Text and Variant keys and values:
+//
+//   ValueTraits<Kind, Mode>        Kind: IntegerKind, StringKind, TextKind,
+//                                  VariantKind; Mode: CaseMode::S or ::I
+//                                  (Integer ignores the mode).
+//
+//   Stored      what a table or tree node holds: int32_t, or the handle of
+//               the mode (RBStringS/I, RBTextS/I, RBVariantS/I).  A handle
+//               holds one lock on its host value.
+//   Arg         the host word of this type as a method receives or returns
+//               it: int32_t, REALstring, REALtext, REALobject.
+//   Hash, Equal, Less
+//               the functors for keys of this mode (Integer: identity hash
+//               as unsigned, ==, <).  Hash fills the handle's cached hash.
+//   Probe       a lookup key over a borrowed argument, no lock taken:
+//                 typename T::Probe probe(key); table.find(probe.get());
+//   kArrayType  the element type code for HostArrayCreate.
+//
+//   FromHost(Arg)         a Stored for a borrowed argument (adds a lock).
+//   ToHost(const Stored&) the Arg to return to the host: one lock added,
+//                         owned by the caller.
+//   Peek(const Stored&)   the Arg without a lock (to hand to the host as a
+//                         borrowed value).
+//   ArrayGet(a, i, Arg*)  checked element read, lock owned by the caller.
+//   ArraySet(a, i, s)     checked element write of a stored value.
+//   ArrayInsert(a, i, s)  insert before i (i = count appends).
+//   FromVariant(v)        a Stored from a Variant read out of a Dictionary
+//                         (VariantToInt32 / VariantToString / VariantToText /
+//                         VariantToObject); v stays borrowed.
+//   ToVariant(s)          a new Variant for a Dictionary, owned by the caller
+//                         (IntegerToVariant / StringToVariant /
+//                         PluginNewVariantText / the Variant itself, locked).
+//
+// Values of Integer-keyed containers use ValueTraits<Kind, CaseMode::S>.
+//
+// Example, the value setter of a Text-to-Variant hash map in mode I:
+//
+//   using K = ValueTraits<TextKind, CaseMode::I>;
+//   using V = ValueTraits<VariantKind, CaseMode::I>;
+//   using Table = __gnu_cxx::hash_map<K::Stored, V::Stored, K::Hash, K::Equal>;
+//   void SetValue(Table& t, REALtext key, REALobject value) {
+//     t[K::FromHost(key)] = V::FromHost(value);
+//   }
+//   REALobject GetValue(Table& t, REALtext key) {
+//     K::Probe probe(key);
+//     auto it = t.find(probe.get());
+//     return it == t.end() ? nullptr : V::ToHost(it->second);
+//   }
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "plugin/host/HostTypes.h"
+#include "values/Handles.h"
+#include "values/HostBridge.h"
+#include "values/StringKeys.h"
+#include "values/VariantKeys.h"
+
+namespace kdt {
+
+struct IntegerKind {};
+struct StringKind {};
+struct TextKind {};
+struct VariantKind {};
+
+// Dictionary exchange: conversions out of a Variant return values owned by
+// the caller; conversions into a new Variant return a Variant owned by the
+// caller.  Nil converts to nil (or 0).
+int32_t IntegerFromVariant(REALobject v);
+REALstring StringFromVariant(REALobject v);
+REALtext TextFromVariant(REALobject v);
+REALobject ObjectFromVariant(REALobject v);
+REALobject VariantFromInteger(int32_t i);
+REALobject VariantFromString(REALstring s);
+REALobject VariantFromText(REALtext t);
+REALobject VariantFromObject(REALobject o);  // o itself with one lock added
+
+struct IntegerHash {
+  uint32_t operator()(int32_t k) const { return static_cast<uint32_t>(k); }
+};
+
+// A probe for Integer keys is the integer itself.
+struct IntegerProbe {
+  explicit IntegerProbe(int32_t k) : key_(k) {}
+  const int32_t& get() const { return key_; }
+
+ private:
+  int32_t key_;
+};
+
+template <typename Kind, CaseMode Mode = CaseMode::S>
+struct ValueTraits;
+
+template <CaseMode Mode>
+struct ValueTraits<IntegerKind, Mode> {
+  using Stored = int32_t;
+  using Arg = int32_t;
+  using Hash = IntegerHash;
+  using Equal = std::equal_to<int32_t>;
+  using Less = std::less<int32_t>;
+  using Probe = IntegerProbe;
+  static constexpr int32_t kArrayType = kArrayTypeInteger;
+
+  static Stored FromHost(Arg a) { return a; }
+  static Arg ToHost(const Stored& s) { return s; }
+  static Arg Peek(const Stored& s) { return s; }
+  static void ArrayGet(REALarray a, int32_t i, Arg* out) { HostArrayGet(a, i, out); }
+  static void ArraySet(REALarray a, int32_t i, const Stored& s) { HostArraySet(a, i, s); }
+  static void ArrayInsert(REALarray a, int32_t i, const Stored& s) { HostArrayInsert(a, i, s); }
+  static Stored FromVariant(REALobject v) { return IntegerFromVariant(v); }
+  static REALobject ToVariant(const Stored& s) { return VariantFromInteger(s); }
+};
+
+// Shared by the three reference kinds.
+template <typename Handle, typename HashF, typename EqualF, typename LessF, int32_t ArrayType,
+          typename Handle::Ref (*FromVariantF)(REALobject),
+          REALobject (*ToVariantF)(typename Handle::Ref)>
+struct ReferenceTraits {
+  using Stored = Handle;
+  using Arg = typename Handle::Ref;
+  using Hash = HashF;
+  using Equal = EqualF;
+  using Less = LessF;
+  using Probe = ProbeKey<Handle>;
+  static constexpr int32_t kArrayType = ArrayType;
+
+  static Stored FromHost(Arg a) { return Stored(a); }
+  static Arg ToHost(const Stored& s) { return Stored(s).Release(); }
+  static Arg Peek(const Stored& s) { return s.get(); }
+  static void ArrayGet(REALarray a, int32_t i, Arg* out) { HostArrayGet(a, i, out); }
+  static void ArraySet(REALarray a, int32_t i, const Stored& s) { HostArraySet(a, i, s.get()); }
+  static void ArrayInsert(REALarray a, int32_t i, const Stored& s) {
+    HostArrayInsert(a, i, s.get());
+  }
+  static Stored FromVariant(REALobject v) { return Stored(FromVariantF(v), AdoptLock{}); }
+  static REALobject ToVariant(const Stored& s) { return ToVariantF(s.get()); }
+};
+
+template <>
+struct ValueTraits<StringKind, CaseMode::S>
+    : ReferenceTraits<RBStringS, RBStringHashS, EqualRBStringS, LTRBStringS, kArrayTypeString,
+                      StringFromVariant, VariantFromString> {};
+template <>
+struct ValueTraits<StringKind, CaseMode::I>
+    : ReferenceTraits<RBStringI, RBStringHashI, EqualRBStringI, LTRBStringI, kArrayTypeString,
+                      StringFromVariant, VariantFromString> {};
+template <>
+struct ValueTraits<TextKind, CaseMode::S>
+    : ReferenceTraits<RBTextS, RBTextHashS, EqualRBTextS, LTRBTextS, kArrayTypeText,
+                      TextFromVariant, VariantFromText> {};
+template <>
+struct ValueTraits<TextKind, CaseMode::I>
+    : ReferenceTraits<RBTextI, RBTextHashI, EqualRBTextI, LTRBTextI, kArrayTypeText,
+                      TextFromVariant, VariantFromText> {};
+template <>
+struct ValueTraits<VariantKind, CaseMode::S>
+    : ReferenceTraits<RBVariantS, RBVariantHashS, EqualRBVariantS, LTRBVariantS, kArrayTypeObject,
+                      ObjectFromVariant, VariantFromObject> {};
+template <>
+struct ValueTraits<VariantKind, CaseMode::I>
+    : ReferenceTraits<RBVariantI, RBVariantHashI, EqualRBVariantI, LTRBVariantI, kArrayTypeObject,
+                      ObjectFromVariant, VariantFromObject> {};
+
+}  // namespace kdt

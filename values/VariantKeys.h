@@ -1,0 +1,78 @@
+// Variant keys: the host's type code of a Variant, and the hash, equality and
+// total order over Variants of mixed types, case-sensitive (S) and
+// case-insensitive (I).
+//
+// Variants of one type code compare by value (numbers numerically, Strings
+// and Texts through the String and Text keys); Variants of different codes,
+// and of codes without a value order, compare by reference.  A nil Variant
+// sorts first.
+#pragma once
+
+#include <cstdint>
+
+#include "plugin/host/HostTypes.h"
+#include "values/Handles.h"
+
+namespace kdt {
+
+// Type codes the functors give meaning to.
+enum : int32_t {
+  kVarTypeNil = 0,
+  kVarTypeInteger = 2,
+  kVarTypeInt64 = 3,
+  kVarTypeSingle = 4,
+  kVarTypeDouble = 5,
+  kVarTypeCurrency = 6,
+  kVarTypeString = 8,
+  kVarTypeBoolean = 11,
+  kVarTypeColor = 16,
+  kVarTypeCString = 18,
+  kVarTypeWString = 19,
+  kVarTypePString = 20,
+  kVarTypeCFString = 21,
+  kVarTypeText = 37,
+};
+
+// Type code of a Variant; 0 when the host cannot tell (or for nil).
+int32_t VariantTypeCode(REALobject v);
+
+// Raw operations on Variant references (nil allowed).
+uint32_t VariantHashS(REALobject v);
+uint32_t VariantHashI(REALobject v);
+int32_t VariantCompareS(REALobject a, REALobject b);
+int32_t VariantCompareI(REALobject a, REALobject b);
+
+struct RBVariantHashS {
+  uint32_t operator()(const RBVariantS& a) const {
+    if (a.hash == 0) a.hash = VariantHashS(a.get());
+    return a.hash;
+  }
+};
+struct RBVariantHashI {
+  uint32_t operator()(const RBVariantI& a) const {
+    if (a.hash == 0) a.hash = VariantHashI(a.get());
+    return a.hash;
+  }
+};
+struct EqualRBVariantS {
+  bool operator()(const RBVariantS& a, const RBVariantS& b) const {
+    return VariantCompareS(a.get(), b.get()) == 0;
+  }
+};
+struct EqualRBVariantI {
+  bool operator()(const RBVariantI& a, const RBVariantI& b) const {
+    return VariantCompareI(a.get(), b.get()) == 0;
+  }
+};
+struct LTRBVariantS {
+  bool operator()(const RBVariantS& a, const RBVariantS& b) const {
+    return VariantCompareS(a.get(), b.get()) < 0;
+  }
+};
+struct LTRBVariantI {
+  bool operator()(const RBVariantI& a, const RBVariantI& b) const {
+    return VariantCompareI(a.get(), b.get()) < 0;
+  }
+};
+
+}  // namespace kdt
