@@ -145,6 +145,7 @@ using REALLoadGlobalMethod = HostFunction (*)(const char* module, const char* de
 using REALLoadObjectMethod = HostFunction (*)(REALobject, const char* declaration);
 using REALGetPropValueInt = int32_t (*)(REALobject, const char* name, int32_t* out);
 using REALGetPropValueString = int32_t (*)(REALobject, const char* name, REALstring* out);
+using REALGetPropValueInteger = int32_t (*)(REALobject, const char* name, int32_t* out);
 using REALGetPropValueDouble = int32_t (*)(REALobject, const char* name, double* out);
 using REALGetPropValueObject = int32_t (*)(REALobject, const char* name, REALobject* out);
 using REALGetPropValueInt64 = int32_t (*)(REALobject, const char* name, int64_t* out);

@@ -1,0 +1,106 @@
+#include "errors/Exceptions.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <typeinfo>
+
+#include "plugin/PluginAlloc.h"
+#include "plugin/host/HostEntries.h"
+
+namespace kdt {
+
+void RaiseHostException(const char* className, const char* message) {
+  if (message == nullptr) {
+    RaiseHostExceptionObject(className, nullptr);
+    return;
+  }
+  REALstring text =
+      BuildHostString(message, static_cast<int64_t>(std::strlen(message)), kEncodingUTF8);
+  RaiseHostExceptionObject(className, text);
+  if (text != nullptr) REALUnlockString(text);
+}
+
+void RaiseHostExceptionObject(const char* className, REALstring message) {
+  REALobject exception = PluginNewInstance(className);
+  if (exception == nullptr) exception = PluginNewInstance(kRuntimeException);
+  if (exception == nullptr) return;
+  REALSetPropValueString(exception, "Message", message);
+  REALSetPropValueInteger(exception, "ErrorNumber", 0);
+  RuntimeRaiseException(exception);
+  // The host keeps its own reference to the exception it is delivering.
+  REALUnlockObject(exception);
+}
+
+void RaiseRangeException(int64_t value, int64_t lowest, int64_t limit, const char* parameterName,
+                         const char* methodName) {
+  if (parameterName == nullptr) parameterName = "?";
+  if (methodName == nullptr) methodName = "";
+  const uint64_t size = uint64_t{std::strlen(parameterName)} + 200 + std::strlen(methodName);
+  std::unique_ptr<char, void (*)(void*)> message(static_cast<char*>(PluginAlloc(size)), PluginFree);
+  if (message == nullptr) {
+    RaiseHostException(kOutOfBoundsException, "Out of Bounds");
+    return;
+  }
+  const char* format =
+      value < lowest ? "Parameter %s %s%s is too small. Range is %lld to %lld, but value is %lld."
+                     : "Parameter %s %s%s is too big. Range is %lld to %lld, but value is %lld.";
+  // limit - 1 wraps rather than overflows for the lowest limit.
+  const auto highest = static_cast<int64_t>(static_cast<uint64_t>(limit) - 1);
+  std::snprintf(message.get(), static_cast<size_t>(size), format, parameterName,
+                *methodName != '\0' ? "to method " : "", methodName, static_cast<long long>(lowest),
+                static_cast<long long>(highest), static_cast<long long>(value));
+  RaiseHostException(kOutOfBoundsException, message.get());
+}
+
+REALstring BuildHostString(const void* bytes, int64_t length, uint32_t encoding) {
+  if (bytes == nullptr || length <= 0 || length > 0x7FFFFFFF) return nullptr;
+  REALstring text = nullptr;
+  const bool completed = GuardHostCall([&] {
+    if (encoding == kEncodingMacRoman || encoding == kEncodingISOLatin1 ||
+        encoding == kEncodingWindowsLatin1 || encoding == kEncodingUnspecified) {
+      const auto* p = static_cast<const unsigned char*>(bytes);
+      bool ascii = true;
+      for (int64_t i = 0; i < length && ascii; ++i) ascii = p[i] < 0x80;
+      if (ascii) encoding = kEncodingASCII;
+    }
+    text = REALBuildString(bytes, static_cast<int32_t>(length));
+    if (text != nullptr) REALSetStringEncoding(text, encoding);
+  });
+  if (!completed) {
+    if (text != nullptr) REALUnlockString(text);
+    return nullptr;
+  }
+  return text;
+}
+
+void RaiseHostExceptionForCaught() {
+  // Handlers are tried in order, so the first matching kind decides; a length
+  // error is a logic error and lands there.
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    RaiseHostException(kOutOfMemoryException, "Failed to allocate memory.");
+  } catch (const std::range_error& e) {
+    RaiseHostException(kOutOfBoundsException, e.what());
+  } catch (const std::out_of_range& e) {
+    RaiseHostException(kOutOfBoundsException, e.what());
+  } catch (const std::overflow_error& e) {
+    RaiseHostException(kOutOfBoundsException, e.what());
+  } catch (const std::underflow_error& e) {
+    RaiseHostException(kOutOfBoundsException, e.what());
+  } catch (const std::logic_error& e) {
+    RaiseHostException(kRuntimeException, e.what());
+  } catch (const std::runtime_error& e) {
+    RaiseHostException(kRuntimeException, e.what());
+  } catch (const std::bad_cast& e) {
+    RaiseHostException(kIllegalCastException, e.what());
+  } catch (const std::exception& e) {
+    RaiseHostException(kRuntimeException, e.what());
+  } catch (...) {
+    RaiseHostException(kRuntimeException, "Sorry, but there was an unnamed C++ Exception.");
+  }
+}
+
+}  // namespace kdt

@@ -1,0 +1,65 @@
+// Reporting misuse to the calling host program as host exceptions.
+//
+// Raising does not unwind: the raise functions return, the method then
+// returns its neutral value, and the host delivers the exception to the
+// program afterwards.  Every exception carries "ErrorNumber" 0 and a UTF-8
+// "Message".
+#pragma once
+
+#include <cstdint>
+#include <utility>
+
+#include "plugin/host/HostTypes.h"
+
+namespace kdt {
+
+// Host exception classes the library raises.
+inline constexpr char kNilObjectException[] = "NilObjectException";
+inline constexpr char kKeyNotFoundException[] = "KeyNotFoundException";
+inline constexpr char kOutOfBoundsException[] = "OutOfBoundsException";
+inline constexpr char kOutOfMemoryException[] = "OutOfMemoryException";
+inline constexpr char kIllegalCastException[] = "IllegalCastException";
+inline constexpr char kRuntimeException[] = "RuntimeException";
+
+// Raises an instance of `className` (a "RuntimeException" when the host cannot
+// make one) with `message` as UTF-8 text; a null or empty message leaves
+// "Message" nil.
+void RaiseHostException(const char* className, const char* message);
+
+// The same with a message that is already a host string (nil allowed; it
+// stays borrowed).
+void RaiseHostExceptionObject(const char* className, REALstring message);
+
+// Raises "OutOfBoundsException" for `value` outside lowest .. limit - 1, e.g.
+// "Parameter index  is too big. Range is 0 to 4, but value is 7." (the second
+// word is "to method <name>" when `methodName` is not empty).  Null names
+// read as "?" and "".
+void RaiseRangeException(int64_t value, int64_t lowest, int64_t limit, const char* parameterName,
+                         const char* methodName);
+
+// A new host string of `length` bytes in `encoding` (one reference, owned by
+// the caller), or nil for null bytes or a length outside 1 .. 0x7FFFFFFF.
+// Text declared Mac Roman, ISO Latin 1, Windows Latin 1 or unspecified that
+// holds only bytes below 0x80 is marked ASCII.
+REALstring BuildHostString(const void* bytes, int64_t length, uint32_t encoding);
+
+// Raises the host exception that stands for the exception being handled; call
+// only from inside a catch block.
+void RaiseHostExceptionForCaught();
+
+// Runs `work`; when it throws, raises the matching host exception and returns
+// false, so the caller returns its neutral value at once.  A constructor body:
+//
+//   if (!GuardHostCall([&] { data->table = new Table(...); })) return;
+template <typename Work>
+bool GuardHostCall(Work&& work) {
+  try {
+    std::forward<Work>(work)();
+    return true;
+  } catch (...) {
+    RaiseHostExceptionForCaught();
+  }
+  return false;
+}
+
+}  // namespace kdt

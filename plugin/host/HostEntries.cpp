@@ -1,0 +1,176 @@
+#include "plugin/host/HostEntries.h"
+
+#include <atomic>
+#include <cstddef>
+#include <tuple>
+
+#include "plugin/PluginMain.h"
+
+namespace kdt {
+
+HostFunction ResolveHostEntry(const char* name) {
+  HostResolverFunction resolver = HostResolver;
+  return resolver == nullptr ? nullptr : resolver(name);
+}
+
+namespace {
+
+template <typename Fn>
+struct EntrySignature;
+
+template <typename R, typename... A>
+struct EntrySignature<R (*)(A...)> {
+  using Result = R;
+  template <size_t I>
+  using Arg = std::tuple_element_t<I, std::tuple<A...>>;
+};
+
+// Under the retry discipline two threads may look an entry up at once; both
+// find the same address, so relaxed order is enough.
+HostFunction ResolveRetrying(std::atomic<HostFunction>& slot, const char* name,
+                             const char* fallback) {
+  HostFunction function = slot.load(std::memory_order_relaxed);
+  if (function == nullptr) {
+    function = ResolveHostEntry(name);
+    if (function == nullptr && fallback != nullptr) function = ResolveHostEntry(fallback);
+    slot.store(function, std::memory_order_relaxed);
+  }
+  return function;
+}
+
+template <typename R>
+R Neutral() {
+  return R();
+}
+
+template <typename R>
+R AsFlag(R result) {
+  return result != 0 ? 1 : 0;
+}
+
+// Array accessors move one 32-bit word; these give it the element's type.
+template <typename T>
+uint32_t ToWord(T value) {
+  if constexpr (std::is_pointer_v<T>) {
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(value));
+  } else {
+    return static_cast<uint32_t>(value);
+  }
+}
+
+template <typename T>
+T FromWord(uint32_t word) {
+  if constexpr (std::is_pointer_v<T>) {
+    return reinterpret_cast<T>(static_cast<uintptr_t>(word));
+  } else {
+    return static_cast<T>(word);
+  }
+}
+
+template <typename Accessor>
+Accessor ArrayAccessor(std::atomic<HostFunction>& slot, const char* name, const char* fallback,
+                       REALarray array) {
+  auto lookup = reinterpret_cast<entry::ArrayAccessorLookup>(ResolveRetrying(slot, name, fallback));
+  if (lookup == nullptr) return nullptr;
+  return reinterpret_cast<Accessor>(lookup(array));
+}
+
+}  // namespace
+
+#define KDT_RESULT(name) EntrySignature<entry::name>::Result
+#define KDT_ARG(name, i) EntrySignature<entry::name>::Arg<i>
+#define KDT_PARAMS_1(name) KDT_ARG(name, 0) a0
+#define KDT_PARAMS_2(name) KDT_PARAMS_1(name), KDT_ARG(name, 1) a1
+#define KDT_PARAMS_3(name) KDT_PARAMS_2(name), KDT_ARG(name, 2) a2
+#define KDT_ARGS_1 a0
+#define KDT_ARGS_2 a0, a1
+#define KDT_ARGS_3 a0, a1, a2
+
+#define KDT_ONCE_SLOT(name) \
+  static const auto slot = reinterpret_cast<entry::name>(ResolveHostEntry(#name))
+
+#define KDT_RETRY_SLOT(name, fallback)             \
+  static std::atomic<HostFunction> cache{nullptr}; \
+  const auto slot = reinterpret_cast<entry::name>(ResolveRetrying(cache, #name, fallback))
+
+#define KDT_DEFINE_ONCE(name, arity)                         \
+  KDT_RESULT(name) name(KDT_PARAMS_##arity(name)) {          \
+    KDT_ONCE_SLOT(name);                                     \
+    if (slot == nullptr) return Neutral<KDT_RESULT(name)>(); \
+    return slot(KDT_ARGS_##arity);                           \
+  }
+
+#define KDT_DEFINE_ONCE_FLAG(name, arity)                    \
+  KDT_RESULT(name) name(KDT_PARAMS_##arity(name)) {          \
+    KDT_ONCE_SLOT(name);                                     \
+    if (slot == nullptr) return Neutral<KDT_RESULT(name)>(); \
+    return AsFlag(slot(KDT_ARGS_##arity));                   \
+  }
+
+#define KDT_DEFINE_RETRY(name, fallback, arity)              \
+  KDT_RESULT(name) name(KDT_PARAMS_##arity(name)) {          \
+    KDT_RETRY_SLOT(name, fallback);                          \
+    if (slot == nullptr) return Neutral<KDT_RESULT(name)>(); \
+    return slot(KDT_ARGS_##arity);                           \
+  }
+
+#define KDT_DEFINE_RETRY_FLAG(name, fallback, arity)         \
+  KDT_RESULT(name) name(KDT_PARAMS_##arity(name)) {          \
+    KDT_RETRY_SLOT(name, fallback);                          \
+    if (slot == nullptr) return Neutral<KDT_RESULT(name)>(); \
+    return AsFlag(slot(KDT_ARGS_##arity));                   \
+  }
+
+KDT_HOST_ENTRIES(KDT_DEFINE_ONCE, KDT_DEFINE_ONCE_FLAG, KDT_DEFINE_RETRY, KDT_DEFINE_RETRY_FLAG)
+
+#define KDT_DEFINE_ARRAY_PROCS(Kind, Element)                                                 \
+  bool Plugin##Kind##ArrayGetProc(REALarray array, int32_t index, Element* out) {             \
+    static std::atomic<HostFunction> cache{nullptr};                                          \
+    auto get = ArrayAccessor<entry::ArrayGetAccessor>(cache, "Plugin" #Kind "ArrayGetProc",   \
+                                                      "RuntimeArrayDirectGetGetProc", array); \
+    if (get == nullptr || out == nullptr) return false;                                       \
+    *out = FromWord<Element>(get(array, index));                                              \
+    return true;                                                                              \
+  }                                                                                           \
+  bool Plugin##Kind##ArraySetProc(REALarray array, int32_t index, Element value) {            \
+    static std::atomic<HostFunction> cache{nullptr};                                          \
+    auto set = ArrayAccessor<entry::ArraySetAccessor>(cache, "Plugin" #Kind "ArraySetProc",   \
+                                                      "RuntimeArrayDirectGetSetProc", array); \
+    if (set == nullptr) return false;                                                         \
+    set(array, ToWord(value), index);                                                         \
+    return true;                                                                              \
+  }                                                                                           \
+  bool Plugin##Kind##ArrayInsertProc(REALarray array, int32_t index, Element value) {         \
+    static std::atomic<HostFunction> cache{nullptr};                                          \
+    auto insert = ArrayAccessor<entry::ArrayInsertAccessor>(                                  \
+        cache, "Plugin" #Kind "ArrayInsertProc", "RuntimeArrayDirectGetInsertProc", array);   \
+    if (insert == nullptr) return false;                                                      \
+    insert(array, index, ToWord(value));                                                      \
+    return true;                                                                              \
+  }
+
+KDT_ARRAY_ELEMENT_TYPES(KDT_DEFINE_ARRAY_PROCS)
+
+#define KDT_DEFINE_VARIANT_CONVERSION(name, Result, property, getter) \
+  Result name(REALobject variant) {                                   \
+    KDT_RETRY_SLOT(name, nullptr);                                    \
+    if (slot != nullptr) return slot(variant);                        \
+    Result value{};                                                   \
+    return getter(variant, property, &value) != 0 ? value : Result{}; \
+  }
+
+KDT_VARIANT_CONVERSIONS(KDT_DEFINE_VARIANT_CONVERSION)
+
+int32_t VarType(REALobject variant) {
+  static std::atomic<HostFunction> cache{nullptr};
+  HostFunction function = cache.load(std::memory_order_relaxed);
+  if (function == nullptr) {
+    function = REALLoadGlobalMethod(nullptr, "VarType(value As Variant) As Integer");
+    cache.store(function, std::memory_order_relaxed);
+  }
+  if (function != nullptr) return reinterpret_cast<entry::VarTypeMethod>(function)(variant);
+  int32_t type = 0;
+  return REALGetPropValueInteger(variant, "Type", &type) != 0 ? type : 0;
+}
+
+}  // namespace kdt
