@@ -1,0 +1,121 @@
+#include "values/StringKeys.h"
+
+#include <cstring>
+
+#include "plugin/PluginMain.h"
+#include "plugin/host/HostEntries.h"
+#include "values/StringConverter.h"
+
+namespace kdt {
+
+namespace {
+
+// Host versions from which "RuntimeStringCompare" orders Strings without case.
+constexpr double kHostStringCompareVersion = 2012.0;
+
+int FoldASCII(int c) {
+  return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+}
+
+// strncmp (or, folding ASCII letters, strncasecmp) of two views limited to
+// min(la, lb) + 1 bytes.  A view used in place may lack its terminator, so
+// bytes past a view's length read as the terminator instead of being read.
+int32_t CompareViews(const char* a, int32_t la, const char* b, int32_t lb, bool foldCase) {
+  const int32_t limit = (la < lb ? la : lb) + 1;
+  for (int32_t i = 0; i < limit; ++i) {
+    int ca = i < la ? static_cast<unsigned char>(a[i]) : 0;
+    int cb = i < lb ? static_cast<unsigned char>(b[i]) : 0;
+    if (foldCase) {
+      ca = FoldASCII(ca);
+      cb = FoldASCII(cb);
+    }
+    if (ca != cb) return ca - cb;
+    if (ca == 0) return 0;
+  }
+  return 0;
+}
+
+int32_t CompareStringBytes(REALstring a, REALstring b, bool foldCase) {
+  if (a == b) return 0;
+  RBStringConverter ca(a);
+  RBStringConverter cb(b);
+  const int32_t la = ca.UTF8Length();
+  const int32_t lb = cb.UTF8Length();
+  return CompareViews(ca.UTF8Data(), la, cb.UTF8Data(), lb, foldCase);
+}
+
+uint16_t UnitAt(const void* data, uint32_t index) {
+  uint16_t unit;
+  std::memcpy(&unit, static_cast<const char*>(data) + 2 * static_cast<size_t>(index), 2);
+  return unit;
+}
+
+}  // namespace
+
+uint32_t StringHashS(REALstring s) {
+  RBStringConverter view(s);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(view.UTF8Data());
+  const int32_t n = view.UTF8Length();
+  uint32_t h = 0;
+  for (int32_t i = 0; i < n; ++i) h = HashStep(h, bytes[i]);
+  return h;
+}
+
+uint32_t StringHashI(REALstring s) {
+  const uint16_t* fold = CaseFoldTable();
+  RBStringConverter view(s);
+  const uint16_t* units = view.UTF16Data();
+  const int32_t n = view.UTF16Length();
+  uint32_t h = 0;
+  for (int32_t i = 0; i < n; ++i) h = HashStep(h, fold[units[i]]);
+  return h;
+}
+
+int32_t StringCompareS(REALstring a, REALstring b) {
+  return CompareStringBytes(a, b, false);
+}
+
+int32_t StringCompareI(REALstring a, REALstring b) {
+  if (a == b) return 0;
+  if (HostVersion >= kHostStringCompareVersion) return RuntimeStringCompare(a, b);
+  return CompareStringBytes(a, b, true);
+}
+
+uint32_t TextHashS(REALtext t) {
+  if (t == nullptr) return 1;
+  TextDataRecord* record = PluginGetTextData(t, "utf-8", 0);
+  if (record == nullptr) return 1;
+  uint32_t h = 1;
+  const auto* bytes = static_cast<const unsigned char*>(record->data);
+  if (bytes != nullptr) {
+    for (uint32_t i = 0; i < record->size; ++i) h = HashStep(h, bytes[i]);
+  }
+  PluginDisposeTextData(record);
+  return h;
+}
+
+uint32_t TextHashI(REALtext t) {
+  const uint16_t* fold = CaseFoldTable();
+  if (t == nullptr) return 1;
+  TextDataRecord* record = PluginGetTextData(t, "utf-16", 0);
+  if (record == nullptr) return 1;
+  uint32_t h = 1;
+  if (record->data != nullptr) {
+    const uint32_t n = record->size / 2;
+    for (uint32_t i = 0; i < n; ++i) h = HashStep(h, fold[UnitAt(record->data, i)]);
+  }
+  PluginDisposeTextData(record);
+  return h;
+}
+
+int32_t TextCompareS(REALtext a, REALtext b) {
+  if (a == b) return 0;
+  return PluginCompareText(a, b, 1);
+}
+
+int32_t TextCompareI(REALtext a, REALtext b) {
+  if (a == b) return 0;
+  return PluginCompareText(a, b, 0);
+}
+
+}  // namespace kdt

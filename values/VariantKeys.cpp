@@ -1,0 +1,103 @@
+#include "values/VariantKeys.h"
+
+#include "plugin/host/HostEntries.h"
+#include "values/StringKeys.h"
+
+namespace kdt {
+
+namespace {
+
+// Conversions hand back a lock of their own; these holders give it back.
+using OwnedString = HostHandle<StringRefPolicy, CaseMode::S>;
+using OwnedText = HostHandle<TextRefPolicy, CaseMode::S>;
+
+template <typename T>
+int32_t Order(T a, T b) {
+  if (a == b) return 0;
+  // A NaN on either side is "greater": such Variants never compare equal.
+  return a < b ? -1 : 1;
+}
+
+int32_t OrderByReference(REALobject a, REALobject b) {
+  return reinterpret_cast<uintptr_t>(a) < reinterpret_cast<uintptr_t>(b) ? -1 : 1;
+}
+
+bool IsStringCode(int32_t t) {
+  return t == kVarTypeString || (t >= kVarTypeCString && t <= kVarTypeCFString);
+}
+
+template <CaseMode Mode>
+uint32_t HashVariant(REALobject v) {
+  if (v == nullptr) return 0;
+  const int32_t t = VariantTypeCode(v);
+  if (t == kVarTypeString) {
+    OwnedString s(VariantToString(v), AdoptLock{});
+    return Mode == CaseMode::S ? StringHashS(s.get()) : StringHashI(s.get());
+  }
+  if (t == kVarTypeText) {
+    OwnedText x(VariantToText(v), AdoptLock{});
+    return Mode == CaseMode::S ? TextHashS(x.get()) : TextHashI(x.get());
+  }
+  return VariantHash(v);
+}
+
+template <CaseMode Mode>
+int32_t CompareVariants(REALobject a, REALobject b) {
+  if (a == b) return 0;
+  if (a == nullptr) return -1;
+  if (b == nullptr) return 1;
+  const int32_t ta = VariantTypeCode(a);
+  const int32_t tb = VariantTypeCode(b);
+  if (ta != tb) return OrderByReference(a, b);
+  switch (ta) {
+    case kVarTypeNil:
+      return 0;
+    case kVarTypeInteger:
+    case kVarTypeBoolean:
+    case kVarTypeColor:
+      return Order(VariantToInt32(a), VariantToInt32(b));
+    case kVarTypeInt64:
+      return Order(VariantToInt64(a), VariantToInt64(b));
+    case kVarTypeSingle:
+      return Order(VariantToSingle(a), VariantToSingle(b));
+    case kVarTypeDouble:
+    case kVarTypeCurrency:
+      return Order(VariantToDouble(a), VariantToDouble(b));
+    case kVarTypeText: {
+      OwnedText xa(VariantToText(a), AdoptLock{});
+      OwnedText xb(VariantToText(b), AdoptLock{});
+      return Mode == CaseMode::S ? TextCompareS(xa.get(), xb.get())
+                                 : TextCompareI(xa.get(), xb.get());
+    }
+    default:
+      break;
+  }
+  if (IsStringCode(ta)) {
+    OwnedString sa(VariantToString(a), AdoptLock{});
+    OwnedString sb(VariantToString(b), AdoptLock{});
+    return Mode == CaseMode::S ? StringCompareS(sa.get(), sb.get())
+                               : StringCompareI(sa.get(), sb.get());
+  }
+  return OrderByReference(a, b);
+}
+
+}  // namespace
+
+int32_t VariantTypeCode(REALobject v) {
+  return v == nullptr ? kVarTypeNil : VarType(v);
+}
+
+uint32_t VariantHashS(REALobject v) {
+  return HashVariant<CaseMode::S>(v);
+}
+uint32_t VariantHashI(REALobject v) {
+  return HashVariant<CaseMode::I>(v);
+}
+int32_t VariantCompareS(REALobject a, REALobject b) {
+  return CompareVariants<CaseMode::S>(a, b);
+}
+int32_t VariantCompareI(REALobject a, REALobject b) {
+  return CompareVariants<CaseMode::I>(a, b);
+}
+
+}  // namespace kdt
