@@ -47,5 +47,5 @@ extern "C" __attribute__((visibility("default"))) void REALPluginMain(
 }
 
 extern "C" __attribute__((visibility("default"))) void PluginEntry() {
-  kdt::RegisterFamilyClasses(kdt::HostVersion >= kdt::kTextClassesHostVersion);
+  kdt::RegisterFamilyClasses();
 }

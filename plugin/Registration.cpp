@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "plugin/ClassRecords.h"
+#include "plugin/PluginMain.h"
 
 namespace kdt {
 
@@ -82,7 +83,8 @@ void CollectFamilyClassRecords(ClassRecordSink& sink) {
   static_cast<void>(sink);
 }
 
-size_t RegisterClassesInOrder(const ClassRecordSink& available, bool withTextClasses) {
+size_t RegisterClassesInOrder(const ClassRecordSink& available) {
+  const bool withTextClasses = HostVersion >= kTextClassesHostVersion;
   size_t registered = 0;
   for (bool textPass : {true, false}) {
     if (textPass && !withTextClasses) continue;
@@ -97,13 +99,13 @@ size_t RegisterClassesInOrder(const ClassRecordSink& available, bool withTextCla
   return registered;
 }
 
-void RegisterFamilyClasses(bool withTextClasses) {
+void RegisterFamilyClasses() {
   // Runs inside the host's loading call, where nothing may be thrown back:
   // if the families cannot even build their records, no class is registered.
   try {
     ClassRecordSink available;
     CollectFamilyClassRecords(available);
-    RegisterClassesInOrder(available, withTextClasses);
+    RegisterClassesInOrder(available);
   } catch (...) {
   }
 }

@@ -55,11 +55,11 @@ extern const ClassOrderRow kClassRegistrationOrder[kClassCount];
 void CollectFamilyClassRecords(ClassRecordSink& sink);
 
 // Registers the records of `available` in table order: the Text-gated classes
-// first and only when `withTextClasses`, then the others.  Returns how many
-// records were handed to RegisterClassRecord.
-size_t RegisterClassesInOrder(const ClassRecordSink& available, bool withTextClasses);
+// first, and only when HostVersion is at least kTextClassesHostVersion, then
+// the others.  Returns how many records were handed to RegisterClassRecord.
+size_t RegisterClassesInOrder(const ClassRecordSink& available);
 
 // Collects the families' records and registers them; what PluginEntry does.
-void RegisterFamilyClasses(bool withTextClasses);
+void RegisterFamilyClasses();
 
 }  // namespace kdt
