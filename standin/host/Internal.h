@@ -1,0 +1,330 @@
+// Inside the stand-in host: the value registry, the entry table and the
+// state shared by the entry implementations.
+#pragma once
+
+#include <cstring>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "standin/host/Host.h"
+
+// Every host entry the resolver knows, by name.
+#define STANDIN_ENTRIES(X)                   \
+  X(REALGetRBVersion)                        \
+  X(RegisterPluginVersion)                   \
+  X(PluginRegisterClass)                     \
+  X(PluginNewInstance)                       \
+  X(REALLockObject)                          \
+  X(REALUnlockObject)                        \
+  X(REALLockString)                          \
+  X(REALUnlockString)                        \
+  X(PluginLockText)                          \
+  X(PluginUnlockText)                        \
+  X(RuntimeRaiseException)                   \
+  X(REALSetPropValueString)                  \
+  X(REALSetPropValueInteger)                 \
+  X(REALSetPropValueInt)                     \
+  X(REALLoadGlobalMethod)                    \
+  X(REALLoadObjectMethod)                    \
+  X(REALGetPropValueInt)                     \
+  X(REALGetPropValueInteger)                 \
+  X(REALGetPropValueString)                  \
+  X(REALGetPropValueDouble)                  \
+  X(REALGetPropValueObject)                  \
+  X(REALGetPropValueInt64)                   \
+  X(REALGetPropValueSingle)                  \
+  X(PluginGetPropValueText)                  \
+  X(StringToVariant)                         \
+  X(IntegerToVariant)                        \
+  X(Int32ToVariant)                          \
+  X(PluginNewVariantText)                    \
+  X(VariantToObject)                         \
+  X(VariantToString)                         \
+  X(VariantToText)                           \
+  X(VariantToDouble)                         \
+  X(VariantToSingle)                         \
+  X(VariantToInt64)                          \
+  X(VariantToInt32)                          \
+  X(VariantHash)                             \
+  X(RuntimeUBound)                           \
+  X(RuntimeArrayCreateSingleDimBoundedArray) \
+  X(PluginIntegerArrayGetProc)               \
+  X(PluginStringArrayGetProc)                \
+  X(PluginTextArrayGetProc)                  \
+  X(PluginObjectArrayGetProc)                \
+  X(PluginIntegerArraySetProc)               \
+  X(PluginStringArraySetProc)                \
+  X(PluginTextArraySetProc)                  \
+  X(PluginObjectArraySetProc)                \
+  X(PluginIntegerArrayInsertProc)            \
+  X(PluginStringArrayInsertProc)             \
+  X(PluginTextArrayInsertProc)               \
+  X(PluginObjectArrayInsertProc)             \
+  X(RuntimeArrayDirectGetGetProc)            \
+  X(RuntimeArrayDirectGetSetProc)            \
+  X(RuntimeArrayDirectGetInsertProc)         \
+  X(REALBuildString)                         \
+  X(REALSetStringEncoding)                   \
+  X(REALGetStringEncoding)                   \
+  X(REALConvertString)                       \
+  X(PluginGetStringData)                     \
+  X(PluginDisposeStringData)                 \
+  X(RuntimeStringCompare)                    \
+  X(PluginGetTextData)                       \
+  X(PluginDisposeTextData)                   \
+  X(PluginCompareText)
+
+namespace standin::detail {
+
+enum Entry : int {
+#define STANDIN_ENUM(name) k_##name,
+  STANDIN_ENTRIES(STANDIN_ENUM)
+#undef STANDIN_ENUM
+      kEntryCount,
+  // Host functions handed out by the entries above; counted, but not names
+  // the resolver knows.
+  kVarTypeMethod = kEntryCount,
+  kDictSetValue,
+  kDictGetValue,
+  kDictKeyAt,
+  kArrayGet,  // four per kind of accessor, in element order Integer, String, Text, Object
+  kArraySet = kArrayGet + 4,
+  kArrayInsert = kArraySet + 4,
+  kCounterCount = kArrayInsert + 4,
+  kTestApi = kCounterCount,  // marks a call made by the test through the Host API
+};
+
+const char* CounterName(int counter);
+// The entry function installed under each name (filled by the modules).
+extern kdt::HostFunction g_entryFunctions[kEntryCount];
+void InstallValueEntries();
+void InstallObjectEntries();
+void InstallArrayEntries();
+
+template <class F>
+kdt::HostFunction Fn(F f) {
+  return reinterpret_cast<kdt::HostFunction>(f);
+}
+
+enum class Kind : uint8_t { String, Text, Instance, Exception, Dictionary, Variant, Array };
+enum KindMask : unsigned {
+  kMaskString = 1u << 0,
+  kMaskText = 1u << 1,
+  kMaskInstance = 1u << 2,
+  kMaskException = 1u << 3,
+  kMaskDictionary = 1u << 4,
+  kMaskVariant = 1u << 5,
+  kMaskArray = 1u << 6,
+  kMaskObject = kMaskInstance | kMaskException | kMaskDictionary | kMaskVariant | kMaskArray,
+};
+inline unsigned MaskOf(Kind k) {
+  return 1u << static_cast<unsigned>(k);
+}
+const char* KindName(Kind k);
+
+enum class Life : uint8_t { Alive, Dying, Dead };
+
+// Instance header words and the canary behind the data: a library that
+// reads at the wrong offset sees these, and one that writes over them is
+// caught when the instance dies.
+constexpr Word kInstanceHeader = 0xC1A55EEDu;
+constexpr Word kCanary = 0x5AFE5AFEu;
+
+// Every host value.  The reference handed out is the address of `block`.
+struct Value {
+  Kind kind;
+  Life life = Life::Alive;
+  int32_t refs = 1;
+  uint32_t serial = 0;
+  const char* origin = "";  // the entry or API call that made it
+  Word* block = nullptr;
+  explicit Value(Kind k) : kind(k) {}
+  virtual ~Value() = default;
+  Word ref() const { return W(block); }
+};
+
+// Words 1, 3 and 4 of the block are read by the library in place.
+struct StringValue : Value {
+  Word words[8] = {};
+  std::vector<unsigned char> storage;  // one byte, the bytes, 4 filler bytes, 4 zero bytes
+  StringValue() : Value(Kind::String) { block = words; }
+  const unsigned char* data() const { return storage.data() + 1; }
+  uint32_t length() const { return words[3]; }
+  uint32_t encoding() const { return words[4]; }
+};
+
+struct TextValue : Value {
+  Word words[4] = {};
+  std::u32string text;
+  TextValue() : Value(Kind::Text) { block = words; }
+};
+
+// A registered class instance: the host's header words, then the plug-in's
+// data at the class's offset, then a canary.
+struct InstanceValue : Value {
+  const ClassInfo* cls = nullptr;
+  std::unique_ptr<Word[]> memory;
+  size_t bytes = 0;
+  InstanceValue() : Value(Kind::Instance) {}
+  unsigned char* data() const {
+    return reinterpret_cast<unsigned char*>(memory.get()) + cls->dataOffset;
+  }
+};
+
+struct ExceptionValue : Value {
+  Word words[4] = {};
+  std::string className;
+  Value* message = nullptr;  // a string, held
+  int32_t errorNumber = 0;
+  ExceptionValue() : Value(Kind::Exception) { block = words; }
+};
+
+struct DictionaryValue : Value {
+  Word words[4] = {};
+  std::vector<std::pair<Value*, Value*>> entries;  // both held (nil allowed)
+  DictionaryValue() : Value(Kind::Dictionary) { block = words; }
+};
+
+struct VariantValue : Value {
+  Word words[4] = {};
+  int32_t code = 0;
+  int64_t integer = 0;
+  double real = 0;
+  Value* payload = nullptr;  // string or text, held
+  VariantValue() : Value(Kind::Variant) { block = words; }
+};
+
+// Words 2 and 7 hold the element storage address or point at the poison page.
+struct ArrayValue : Value {
+  Word words[8] = {};
+  int32_t elementType = 0;
+  std::vector<Word> elements;  // capacity kept above 0 so the address is never null
+  ArrayValue() : Value(Kind::Array) { block = words; }
+};
+
+struct DataRecord {
+  uint32_t serial;
+  std::unique_ptr<unsigned char[]> bytes;
+  bool disposed = false;
+};
+
+}  // namespace standin::detail
+
+namespace standin {
+
+struct Host::State {
+  Options options;
+  Host* host = nullptr;
+  double effectiveVersion = 0;
+  bool hidden[detail::kEntryCount] = {};
+  uint64_t calls[detail::kCounterCount] = {};
+  std::map<std::string, uint64_t> lookups;
+  std::vector<int32_t> announced;
+  std::deque<ClassInfo> classes;
+  std::unordered_map<std::string, ClassInfo*> classByName;
+
+  std::unordered_map<Word, std::unique_ptr<detail::Value>> values;
+  std::deque<Word> quarantine;
+  size_t live = 0;
+  uint32_t nextSerial = 1;
+  std::vector<Word> releaseAtEnd;
+  bool ignoreLeaks = false;
+  bool finished = false;
+
+  detail::ExceptionValue* pending = nullptr;
+  std::string pendingBy;
+
+  // Data handed out by PluginGetStringData (by data address) and records of
+  // PluginGetTextData (by record address); disposed ones stay until the end.
+  std::unordered_map<const void*, detail::DataRecord> stringData;
+  std::unordered_map<const void*, std::unique_ptr<kdt::TextDataRecord>> textRecords;
+  std::unordered_map<const void*, detail::DataRecord> textData;
+  std::unordered_set<const void*> disposedTextRecords;
+
+  std::vector<Violation> violations;
+  std::vector<std::string> during;  // the method calls running, innermost last
+
+  void* pluginHandle = nullptr;
+  std::string pluginCopy;
+
+  // ---- Registry.
+  detail::Value* Find(Word ref) const {
+    auto it = values.find(ref);
+    return it == values.end() ? nullptr : it->second.get();
+  }
+  template <class T>
+  T* Make(const char* origin) {
+    auto v = std::make_unique<T>();
+    v->serial = nextSerial++;
+    v->origin = origin;
+    T* raw = v.get();
+    values.emplace(raw->ref(), std::move(v));
+    ++live;
+    return raw;
+  }
+  // Registers a value whose block was set up by the caller (instances).
+  void Adopt(std::unique_ptr<detail::Value> v, const char* origin);
+
+  // ---- Strictness.
+  void Violate(int counter, const std::string& what);
+  // The live value of one of the kinds in mask, or null after recording why
+  // not.  Nil gives null, with a violation unless nilOk.
+  detail::Value* Use(int counter, Word ref, unsigned mask, bool nilOk, const char* role);
+  void Lock(int counter, Word ref, unsigned mask);
+  void Unlock(int counter, Word ref, unsigned mask);
+  void Retain(detail::Value* v) {
+    if (v) ++v->refs;
+  }
+  void Drop(detail::Value* v);
+  void Destroy(detail::Value* v);
+  std::string Describe(const detail::Value* v) const;
+  void Count(int counter) { ++calls[counter]; }
+
+  // ---- Values.
+  detail::StringValue* MakeString(const char* origin, const std::string& bytes, uint32_t encoding,
+                                  bool terminated);
+  detail::TextValue* MakeText(const char* origin, std::u32string text);
+  detail::VariantValue* MakeVariant(const char* origin, int32_t code);
+  detail::ExceptionValue* MakeException(const char* origin, const std::string& className);
+  detail::DictionaryValue* MakeDictionary(const char* origin);
+  detail::ArrayValue* MakeArray(const char* origin, int32_t elementType, uint32_t count);
+  detail::Value* MakeInstance(const char* origin, const std::string& className);
+  std::u32string CodePoints(const detail::StringValue* s) const;
+  void SetStorageWords(detail::ArrayValue* a);
+
+  // ---- Exceptions raised by the host itself inside an entry.
+  void HostRaise(int counter, const std::string& className, const std::string& message);
+  void SetPending(detail::ExceptionValue* e, const std::string& by);
+
+  const ClassInfo* FindClass(const std::string& name) const {
+    auto it = classByName.find(name);
+    return it == classByName.end() ? nullptr : it->second;
+  }
+};
+
+namespace detail {
+extern Host::State* g_state;
+// The state behind the entries; entries called with no live host do nothing.
+inline Host::State* S() {
+  return g_state;
+}
+// The poison page: PROT_NONE, so reading through it faults at once.
+Word PoisonAddress();
+
+// Variant conversions shared by the conversion entries, the property getters
+// and the Dictionary.
+enum class Want { Integer, Int64, Double, Single, String, Text, Object };
+bool ReadProperty(Host::State& s, int counter, Value* obj, const char* name, Want want, void* out);
+bool ConvertVariant(Host::State& s, const char* origin, Value* v, Want want, void* out);
+int32_t VarTypeOf(const Value* v);
+bool SameKey(Host::State& s, const Value* a, const Value* b);
+uint32_t ValueHash(Host::State& s, const Value* v);
+std::string DescribeVariant(const Host::State& s, const VariantValue* v);
+}  // namespace detail
+
+}  // namespace standin
