@@ -39,11 +39,20 @@ const char* ExpandDeclaration(const char* pattern, const TypeWords& words) {
     if (p[0] == '{' && p[1] != '\0' && p[2] == '}') {
       const char* word = nullptr;
       switch (p[1]) {
-        case 'C': word = words.className; break;
-        case 'I': word = words.iteratorName; break;
-        case 'K': word = words.keyWord; break;
-        case 'V': word = words.valueWord; break;
-        default: break;
+        case 'C':
+          word = words.className;
+          break;
+        case 'I':
+          word = words.iteratorName;
+          break;
+        case 'K':
+          word = words.keyWord;
+          break;
+        case 'V':
+          word = words.valueWord;
+          break;
+        default:
+          break;
       }
       if (word != nullptr) {
         out += word;

@@ -24,10 +24,14 @@ inline constexpr char kArrayIsNil[] = "array is nil";
 inline constexpr char kValuesArrayIsNil[] = "values array is nil";
 inline constexpr char kKeyNotFound[] = "Key not found";
 
-inline void RaiseNilObject(const char* message) { RaiseHostException(kNilObjectException, message); }
+inline void RaiseNilObject(const char* message) {
+  RaiseHostException(kNilObjectException, message);
+}
 
 // A Boolean argument arrives as a word whose low byte carries the value.
-inline bool BooleanArgument(uint32_t word) { return (word & 0xFFu) != 0; }
+inline bool BooleanArgument(uint32_t word) {
+  return (word & 0xFFu) != 0;
+}
 
 // Releases the container's reference on a cached array and forgets it.
 inline void ReleaseArray(REALarray& array) {

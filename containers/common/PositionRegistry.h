@@ -16,6 +16,7 @@
 // registry shares that rule (it is touched whenever elements come and go).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -24,8 +25,8 @@ namespace kdt {
 class PositionRegistry {
  public:
   struct Slot {
-    void* object;      // the table or element node; null while free
-    uint32_t owner;    // for an element: the slot of its table; 0 for a table
+    void* object;    // the table or element node; null while free
+    uint32_t owner;  // for an element: the slot of its table; 0 for a table
     uint32_t generation;
   };
 

@@ -1,0 +1,208 @@
+// The chained hash table under the hash maps and hash sets.
+//
+// Host programs observe its layout (bucket count, iteration order, index
+// access), so it follows one fixed behaviour: 193 buckets at start; before an
+// insertion attempt it grows when count + 1 exceeds the bucket count, to the
+// first prime of kBucketPrimes not below count + 1, moving each old bucket's
+// chain from the front to the front of its new chain; new elements go to the
+// front of their chain; removals never shrink it.  Iteration runs through the
+// buckets in ascending index, each chain from the front.
+//
+// Every node and the table itself hold a position-registry slot, so iterators
+// kept by host programs can tell whether their node still exists.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "containers/common/PositionRegistry.h"
+
+namespace kdt {
+
+inline constexpr uint32_t kBucketPrimes[] = {
+    5ul,         53ul,        97ul,         193ul,        389ul,       769ul,
+    1543ul,      3079ul,      6151ul,       12289ul,      24593ul,     49157ul,
+    98317ul,     196613ul,    393241ul,     786433ul,     1572869ul,   3145739ul,
+    6291469ul,   12582917ul,  25165843ul,   50331653ul,   100663319ul, 201326611ul,
+    402653189ul, 805306457ul, 1610612741ul, 3221225473ul, 4294967291ul};
+
+inline uint32_t NextBucketCount(uint32_t hint) {
+  const uint32_t* end = kBucketPrimes + sizeof kBucketPrimes / sizeof kBucketPrimes[0];
+  const uint32_t* p = std::lower_bound(kBucketPrimes, end, hint);
+  return p == end ? *(end - 1) : *p;
+}
+
+inline constexpr uint32_t kInitialBucketHint = 100;
+
+// A probe key's hash is computed once; the stored copy of the key keeps it.
+template <typename Key>
+auto AdoptCachedHash(const Key& from, const Key& to) -> decltype(to.hash = from.hash, void()) {
+  to.hash = from.hash;
+}
+inline void AdoptCachedHash(const int32_t&, const int32_t&) {}
+
+template <typename Value, typename KeyOf, typename Hash, typename Equal>
+class ChainedHashTable {
+ public:
+  struct Node {
+    template <typename... Args>
+    explicit Node(Node* n, Args&&... args) : next(n), value(std::forward<Args>(args)...) {}
+    Node* next;
+    Value value;
+    RegisteredSlot slot;
+  };
+
+  ChainedHashTable() : buckets_(NextBucketCount(kInitialBucketHint), nullptr) {
+    slot_.Register(this, 0);
+  }
+  ~ChainedHashTable() { Clear(); }
+  ChainedHashTable(const ChainedHashTable&) = delete;
+  ChainedHashTable& operator=(const ChainedHashTable&) = delete;
+
+  uint32_t size() const { return count_; }
+  uint32_t bucket_count() const { return static_cast<uint32_t>(buckets_.size()); }
+  uint32_t slot() const { return slot_.slot(); }
+  PositionToken EndToken() const { return PositionToken{slot_.slot(), slot_.generation()}; }
+  static PositionToken TokenOf(const Node* n) {
+    return PositionToken{n->slot.slot(), n->slot.generation()};
+  }
+
+  template <typename Key>
+  uint32_t BucketOfKey(const Key& key) const {
+    return static_cast<uint32_t>(Hash()(key) % buckets_.size());
+  }
+  uint32_t BucketOf(const Node* n) const { return BucketOfKey(KeyOf()(n->value)); }
+
+  Node* First() const { return FirstFrom(0); }
+  Node* Next(const Node* n) const {
+    if (n->next != nullptr) return n->next;
+    return FirstFrom(BucketOf(n) + 1);
+  }
+
+  template <typename Key>
+  Node* Find(const Key& key) const {
+    for (Node* n = buckets_[BucketOfKey(key)]; n != nullptr; n = n->next) {
+      if (Equal()(KeyOf()(n->value), key)) return n;
+    }
+    return nullptr;
+  }
+
+  // Grows for one more element, then looks `key` up; when it is absent, puts
+  // a node built from `args` at the front of the key's chain.  Returns the
+  // node and whether it is new.
+  template <typename Key, typename... Args>
+  std::pair<Node*, bool> FindOrInsert(const Key& key, Args&&... args) {
+    Reserve(count_ + 1);
+    uint32_t b = BucketOfKey(key);
+    for (Node* n = buckets_[b]; n != nullptr; n = n->next) {
+      if (Equal()(KeyOf()(n->value), key)) return {n, false};
+    }
+    Node* n = new Node(buckets_[b], std::forward<Args>(args)...);
+    AdoptCachedHash(key, KeyOf()(n->value));
+    n->slot.Register(n, slot_.slot());
+    buckets_[b] = n;
+    ++count_;
+    return {n, true};
+  }
+
+  void Erase(Node* target) {
+    Node** link = &buckets_[BucketOf(target)];
+    while (*link != nullptr && *link != target) link = &(*link)->next;
+    if (*link == nullptr) return;
+    *link = target->next;
+    Destroy(target);
+  }
+
+  // Whether erasing [first, last) is a run of this table: `last` is the end
+  // (null) or follows `first` in iteration order.
+  bool IsRange(const Node* first, const Node* last) const {
+    if (first == last || last == nullptr) return true;
+    if (first == nullptr) return false;
+    uint32_t fb = BucketOf(first), lb = BucketOf(last);
+    if (fb != lb) return fb < lb;
+    for (const Node* n = first; n != nullptr; n = n->next) {
+      if (n == last) return true;
+    }
+    return false;
+  }
+
+  // Erases the run [first, last); `last` null means up to the end.  The run
+  // must satisfy IsRange.
+  void EraseRange(Node* first, Node* last) {
+    if (first == last) return;
+    uint32_t fb = BucketOf(first);
+    uint32_t lb = last == nullptr ? bucket_count() : BucketOf(last);
+    if (fb == lb) {
+      EraseInBucket(fb, first, last);
+      return;
+    }
+    EraseInBucket(fb, first, nullptr);
+    for (uint32_t b = fb + 1; b < lb; ++b) EraseInBucket(b, buckets_[b], nullptr);
+    if (lb != bucket_count()) EraseInBucket(lb, buckets_[lb], last);
+  }
+
+  void Clear() {
+    for (Node*& head : buckets_) {
+      while (head != nullptr) {
+        Node* n = head;
+        head = n->next;
+        Destroy(n);
+      }
+    }
+  }
+
+  template <typename F>
+  void ForEach(F&& f) const {
+    for (Node* n = First(); n != nullptr; n = Next(n)) f(n->value);
+  }
+
+ private:
+  Node* FirstFrom(uint32_t b) const {
+    for (; b < buckets_.size(); ++b) {
+      if (buckets_[b] != nullptr) return buckets_[b];
+    }
+    return nullptr;
+  }
+
+  void Reserve(uint32_t hint) {
+    uint32_t old = bucket_count();
+    if (hint <= old) return;
+    uint32_t n = NextBucketCount(hint);
+    if (n <= old) return;
+    std::vector<Node*> grown(n, nullptr);
+    for (uint32_t b = 0; b < old; ++b) {
+      while (Node* first = buckets_[b]) {
+        uint32_t nb = static_cast<uint32_t>(Hash()(KeyOf()(first->value)) % n);
+        buckets_[b] = first->next;
+        first->next = grown[nb];
+        grown[nb] = first;
+      }
+    }
+    buckets_.swap(grown);
+  }
+
+  // Erases the nodes of bucket b from `first` up to, not including, `last`.
+  void EraseInBucket(uint32_t b, Node* first, Node* last) {
+    Node** link = &buckets_[b];
+    while (*link != nullptr && *link != first) link = &(*link)->next;
+    while (*link != nullptr && *link != last) {
+      Node* n = *link;
+      *link = n->next;
+      Destroy(n);
+    }
+  }
+
+  void Destroy(Node* n) {
+    --count_;
+    delete n;
+  }
+
+  std::vector<Node*> buckets_;
+  uint32_t count_ = 0;
+  RegisteredSlot slot_;
+};
+
+}  // namespace kdt

@@ -1,0 +1,196 @@
+// The red-black trees of the ordered maps and sets, with positions that
+// iterators may keep safely.
+//
+// A PositionTree is a std::map or std::set whose every element carries a
+// registry slot bound to its tree node, and which holds a slot of its own for
+// its end position.  Iterators keep only (slot, generation) pairs, so a tree
+// can tell a live position of its own from a stale one or from a position in
+// another tree without following any pointer the iterator kept.
+//
+// The tree never moves once made (the registry holds its address), so it
+// lives on the heap and is neither assignable nor movable.
+#pragma once
+
+#include <cstdint>
+#include <iterator>
+#include <map>
+#include <set>
+#include <type_traits>
+#include <utility>
+
+#include "containers/common/ContainerSupport.h"
+#include "containers/common/PositionRegistry.h"
+
+namespace kdt {
+
+// What a kept position means for one tree.
+enum class Placement { kGone, kForeign, kHere };
+
+// Container: a std::map or std::set.  SlotOf::Get(element) gives the slot
+// stored with an element.
+template <typename Container, typename SlotOf>
+class PositionTree {
+ public:
+  using iterator = typename Container::iterator;
+  using value_type = typename Container::value_type;
+
+  PositionTree() { endSlot_.Register(this, 0); }
+  // A copy holds the same keys and values; every element gets a slot of its
+  // own, so no iterator of the original designates anything in the copy.
+  PositionTree(const PositionTree& other) : items_(other.items_) {
+    endSlot_.Register(this, 0);
+    for (iterator it = items_.begin(); it != items_.end(); ++it) Bind(it);
+  }
+  PositionTree& operator=(const PositionTree&) = delete;
+
+  Container& items() { return items_; }
+  const Container& items() const { return items_; }
+  iterator begin() { return items_.begin(); }
+  iterator end() { return items_.end(); }
+  int32_t Count() const { return static_cast<int32_t>(items_.size()); }
+
+  // Inserts next to `hint` (the lower bound already found for the key) and
+  // registers the new element's node.
+  template <typename... Args>
+  iterator EmplaceAt(iterator hint, Args&&... args) {
+    iterator it = items_.emplace_hint(hint, std::forward<Args>(args)...);
+    try {
+      Bind(it);
+    } catch (...) {
+      items_.erase(it);
+      throw;
+    }
+    return it;
+  }
+
+  void Erase(iterator it) { items_.erase(it); }
+  void Clear() { items_.clear(); }
+
+  // The position `it` as an iterator keeps it.
+  PositionToken Token(iterator it) const {
+    const RegisteredSlot& slot =
+        it == items_.end() ? endSlot_ : SlotOf::Get(*it);
+    return PositionToken{slot.slot(), slot.generation()};
+  }
+
+  // Where a kept position lies: gone (its element or tree no longer exists),
+  // in another tree, or here, in which case *out designates it.
+  Placement Locate(PositionToken token, iterator* out) {
+    ResolvedPosition r = ResolvePosition(token);
+    if (r.kind == ResolvedPosition::kGone) return Placement::kGone;
+    if (r.table != static_cast<void*>(this)) return Placement::kForeign;
+    *out = At(r);
+    return Placement::kHere;
+  }
+
+  // The tree and the iterator of a live resolved position; the caller knows
+  // from the iterator's own class which kind of tree the position lies in.
+  static PositionTree& Of(const ResolvedPosition& r) { return *static_cast<PositionTree*>(r.table); }
+  iterator At(const ResolvedPosition& r) {
+    if (r.kind == ResolvedPosition::kEnd) return items_.end();
+    return iterator(static_cast<typename iterator::_Base_ptr>(r.element));
+  }
+
+  // One step, stopping at the ends instead of wrapping or faulting: the end
+  // position has no successor and the first element no predecessor.
+  iterator Next(iterator it) { return it == items_.end() ? it : std::next(it); }
+  iterator Prev(iterator it) { return it == items_.begin() ? it : std::prev(it); }
+
+  // Whether walking forward from `first` reaches `last` (the end position
+  // included), so that [first, last) is a range of this tree.
+  bool Follows(iterator first, iterator last) {
+    for (iterator it = first;; ++it) {
+      if (it == last) return true;
+      if (it == items_.end()) return false;
+    }
+  }
+
+  // Erases [first, last), which must be a range of this tree.
+  void EraseRange(iterator first, iterator last) {
+    if (first == items_.begin() && last == items_.end())
+      items_.clear();
+    else
+      items_.erase(first, last);
+  }
+
+ private:
+  void Bind(iterator it) {
+    SlotOf::Get(*it).Register(const_cast<std::_Rb_tree_node_base*>(it._M_node), endSlot_.slot());
+  }
+
+  Container items_;
+  RegisteredSlot endSlot_;
+};
+
+// The state of the position an iterator keeps.
+enum class PositionState { kNone, kGone, kHere };
+
+template <CaseMode M>
+using ModeTag = std::integral_constant<CaseMode, M>;
+
+// Finds the position kept in an iterator's data (the case-sensitive word
+// first) and calls f(tree, iterator, ModeTag<mode>) when it is live.  TreeI
+// is void for families without a case-insensitive tree; their iterators
+// only ever hold case-sensitive positions.
+template <typename Layout, typename TreeS, typename TreeI, typename F>
+PositionState VisitPosition(IteratorData& data, F&& f) {
+  CaseMode mode;
+  PositionToken token;
+  if (!Layout::Pick(data, &mode, &token)) return PositionState::kNone;
+  if constexpr (std::is_void_v<TreeI>) {
+    if (mode != CaseMode::S) return PositionState::kNone;
+  }
+  ResolvedPosition r = ResolvePosition(token);
+  if (r.kind == ResolvedPosition::kGone) return PositionState::kGone;
+  if (mode == CaseMode::S) {
+    TreeS& tree = TreeS::Of(r);
+    f(tree, tree.At(r), ModeTag<CaseMode::S>{});
+  } else if constexpr (!std::is_void_v<TreeI>) {
+    TreeI& tree = TreeI::Of(r);
+    f(tree, tree.At(r), ModeTag<CaseMode::I>{});
+  }
+  return PositionState::kHere;
+}
+
+// Whether two iterators designate the same position, compared by identity on
+// the word this iterator uses; false when this iterator has no position.
+template <typename Layout>
+bool SamePosition(IteratorData& self, IteratorData& other) {
+  CaseMode mode;
+  PositionToken token;
+  if (!Layout::Pick(self, &mode, &token)) return false;
+  uint32_t word = mode == CaseMode::S ? Layout::S(other) : Layout::I(other);
+  return word == token.slot && other.generation == token.generation;
+}
+
+// A stored value made from a reference whose lock the caller already owns.
+template <typename T>
+typename T::Stored AdoptStored(typename T::Arg owned) {
+  if constexpr (std::is_same_v<typename T::Stored, typename T::Arg>)
+    return owned;
+  else
+    return typename T::Stored(owned, AdoptLock{});
+}
+
+// A new reference for the caller on a borrowed argument.
+template <typename T>
+typename T::Arg ShareArgument(typename T::Arg borrowed) {
+  return T::ToHost(T::FromHost(borrowed));
+}
+
+// An object reference the current call owns and gives back on every way out.
+class OwnedObject {
+ public:
+  explicit OwnedObject(REALobject o) : object_(o) {}
+  ~OwnedObject() {
+    if (object_ != nullptr) REALUnlockObject(object_);
+  }
+  OwnedObject(const OwnedObject&) = delete;
+  OwnedObject& operator=(const OwnedObject&) = delete;
+  REALobject get() const { return object_; }
+
+ private:
+  REALobject object_;
+};
+
+}  // namespace kdt
