@@ -350,6 +350,11 @@ class Host {
     return Call(W(instance), declaration, args);
   }
   template <class T>
+  Result CallIn(const std::string& className, T* instance, const std::string& declaration,
+                std::initializer_list<Arg> args = {}) {
+    return CallIn(className, W(instance), declaration, args);
+  }
+  template <class T>
   void Assign(T* instance, const std::string& declaration, std::initializer_list<Arg> args,
               Arg value) {
     Assign(W(instance), declaration, args, value);

@@ -152,10 +152,15 @@ struct Value {
 struct StringValue : Value {
   Word words[8] = {};
   std::vector<unsigned char> storage;  // one byte, the bytes, 4 filler bytes, 4 zero bytes
+  // The host's own copy of words 3 and 4, kept when a dead string's words
+  // are poisoned.
+  uint32_t size = 0;
+  uint32_t enc = 0;
   StringValue() : Value(Kind::String) { block = words; }
   const unsigned char* data() const { return storage.data() + 1; }
-  uint32_t length() const { return words[3]; }
-  uint32_t encoding() const { return words[4]; }
+  uint32_t length() const { return size; }
+  uint32_t encoding() const { return enc; }
+  void SetEncoding(uint32_t e) { words[4] = enc = e; }
 };
 
 struct TextValue : Value {

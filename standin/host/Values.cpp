@@ -74,7 +74,7 @@ void SetStringEncoding(REALstring str, uint32_t encoding) {
   if (!KnownEncoding(encoding))
     s->Violate(k_REALSetStringEncoding,
                "encoding " + std::to_string(encoding) + " is not one the host knows");
-  AsString(v)->words[4] = encoding;
+  AsString(v)->SetEncoding(encoding);
 }
 
 uint32_t GetStringEncoding(REALstring str) {
@@ -262,8 +262,8 @@ StringValue* Host::State::MakeString(const char* origin, const std::string& byte
   if (!terminated) std::memset(s->storage.data() + 1 + bytes.size(), 0xA5, 4);
   s->words[0] = kStringTag;
   s->words[1] = W(s->storage.data());
-  s->words[3] = static_cast<Word>(bytes.size());
-  s->words[4] = encoding;
+  s->words[3] = s->size = static_cast<Word>(bytes.size());
+  s->SetEncoding(encoding);
   return s;
 }
 
