@@ -20,6 +20,7 @@
 
 #include "containers/common/ContainerSupport.h"
 #include "containers/common/PositionRegistry.h"
+#include "plugin/ClassRecords.h"
 
 namespace kdt {
 
@@ -68,8 +69,7 @@ class PositionTree {
 
   // The position `it` as an iterator keeps it.
   PositionToken Token(iterator it) const {
-    const RegisteredSlot& slot =
-        it == items_.end() ? endSlot_ : SlotOf::Get(*it);
+    const RegisteredSlot& slot = it == items_.end() ? endSlot_ : SlotOf::Get(*it);
     return PositionToken{slot.slot(), slot.generation()};
   }
 
@@ -85,7 +85,9 @@ class PositionTree {
 
   // The tree and the iterator of a live resolved position; the caller knows
   // from the iterator's own class which kind of tree the position lies in.
-  static PositionTree& Of(const ResolvedPosition& r) { return *static_cast<PositionTree*>(r.table); }
+  static PositionTree& Of(const ResolvedPosition& r) {
+    return *static_cast<PositionTree*>(r.table);
+  }
   iterator At(const ResolvedPosition& r) {
     if (r.kind == ResolvedPosition::kEnd) return items_.end();
     return iterator(static_cast<typename iterator::_Base_ptr>(r.element));
@@ -125,13 +127,11 @@ class PositionTree {
 // The state of the position an iterator keeps.
 enum class PositionState { kNone, kGone, kHere };
 
-template <CaseMode M>
-using ModeTag = std::integral_constant<CaseMode, M>;
-
 // Finds the position kept in an iterator's data (the case-sensitive word
-// first) and calls f(tree, iterator, ModeTag<mode>) when it is live.  TreeI
-// is void for families without a case-insensitive tree; their iterators
-// only ever hold case-sensitive positions.
+// first) and, when it is live, calls f(tree, iterator) with the tree of the
+// word's case mode.  TreeS and TreeI derive from PositionTree and name their
+// mode as kMode; TreeI is void for families without a case-insensitive tree,
+// whose iterators only ever hold case-sensitive positions.
 template <typename Layout, typename TreeS, typename TreeI, typename F>
 PositionState VisitPosition(IteratorData& data, F&& f) {
   CaseMode mode;
@@ -143,17 +143,34 @@ PositionState VisitPosition(IteratorData& data, F&& f) {
   ResolvedPosition r = ResolvePosition(token);
   if (r.kind == ResolvedPosition::kGone) return PositionState::kGone;
   if (mode == CaseMode::S) {
-    TreeS& tree = TreeS::Of(r);
-    f(tree, tree.At(r), ModeTag<CaseMode::S>{});
+    TreeS& tree = static_cast<TreeS&>(TreeS::Of(r));
+    f(tree, tree.At(r));
   } else if constexpr (!std::is_void_v<TreeI>) {
-    TreeI& tree = TreeI::Of(r);
-    f(tree, tree.At(r), ModeTag<CaseMode::I>{});
+    TreeI& tree = static_cast<TreeI&>(TreeI::Of(r));
+    f(tree, tree.At(r));
   }
   return PositionState::kHere;
 }
 
+// Moves an iterator one element forward or back, staying put at the ends.
+template <typename Layout, typename TreeS, typename TreeI, bool Forward>
+PositionState StepPosition(IteratorData& data) {
+  return VisitPosition<Layout, TreeS, TreeI>(data, [&](auto& tree, auto at) {
+    using T = std::decay_t<decltype(tree)>;
+    Layout::Set(data, T::kMode, tree.Token(Forward ? tree.Next(at) : tree.Prev(at)));
+  });
+}
+
+template <typename Layout>
+bool HasPosition(IteratorData& data) {
+  CaseMode mode;
+  PositionToken token;
+  return Layout::Pick(data, &mode, &token);
+}
+
 // Whether two iterators designate the same position, compared by identity on
-// the word this iterator uses; false when this iterator has no position.
+// the word this iterator uses: a stale position equals only the very same
+// stale position.  False when this iterator has no position.
 template <typename Layout>
 bool SamePosition(IteratorData& self, IteratorData& other) {
   CaseMode mode;
@@ -163,6 +180,68 @@ bool SamePosition(IteratorData& self, IteratorData& other) {
   return word == token.slot && other.generation == token.generation;
 }
 
+// What an iterator handed to a container designates in the container's tree.
+enum class IteratorArgument {
+  kAbsent,   // nil, or no position of the tree's case mode
+  kGone,     // its element or tree no longer exists
+  kForeign,  // a position of another tree
+  kHere,
+};
+
+template <typename Layout, typename Tree>
+IteratorArgument LocateArgument(Tree& tree, const ClassRecord& iteratorClass, REALobject iterator,
+                                typename Tree::iterator* out) {
+  if (iterator == nullptr) return IteratorArgument::kAbsent;
+  IteratorData& p = *InstanceData<IteratorData>(iterator, iteratorClass);
+  uint32_t slot = Tree::kMode == CaseMode::S ? Layout::S(p) : Layout::I(p);
+  if (slot == 0) return IteratorArgument::kAbsent;
+  switch (tree.Locate(PositionToken{slot, p.generation}, out)) {
+    case Placement::kGone:
+      return IteratorArgument::kGone;
+    case Placement::kForeign:
+      return IteratorArgument::kForeign;
+    case Placement::kHere:
+      break;
+  }
+  return IteratorArgument::kHere;
+}
+
+// Remove(pos): erases the element pos designates.  A stale pos raises; a nil
+// or unpositioned one, or one of another tree, changes nothing.  Once pos is
+// accepted, beforeChange runs (also for the end position, which removes
+// nothing).
+template <typename Layout, typename Tree, typename F>
+void RemovePosition(Tree& tree, const ClassRecord& iteratorClass, REALobject pos,
+                    F&& beforeChange) {
+  typename Tree::iterator at;
+  IteratorArgument a = LocateArgument<Layout>(tree, iteratorClass, pos, &at);
+  if (a == IteratorArgument::kGone) RaiseNilObject(kIteratorNotInitialized);
+  if (a != IteratorArgument::kHere) return;
+  beforeChange();
+  if (at != tree.end()) tree.Erase(at);
+}
+
+// Remove(first, last): erases [first, last) when last follows first in this
+// tree.  Nil or unpositioned iterators are looked at first and change
+// nothing; then a stale one raises; iterators of another tree, or a last
+// that does not follow first, change nothing.
+template <typename Layout, typename Tree, typename F>
+void RemovePositionRange(Tree& tree, const ClassRecord& iteratorClass, REALobject first,
+                         REALobject last, F&& beforeChange) {
+  typename Tree::iterator from, to;
+  IteratorArgument a = LocateArgument<Layout>(tree, iteratorClass, first, &from);
+  IteratorArgument b = LocateArgument<Layout>(tree, iteratorClass, last, &to);
+  if (a == IteratorArgument::kAbsent || b == IteratorArgument::kAbsent) return;
+  if (a == IteratorArgument::kGone || b == IteratorArgument::kGone) {
+    RaiseNilObject(kIteratorNotInitialized);
+    return;
+  }
+  if (a == IteratorArgument::kForeign || b == IteratorArgument::kForeign) return;
+  if (!tree.Follows(from, to)) return;
+  beforeChange();
+  tree.EraseRange(from, to);
+}
+
 // A stored value made from a reference whose lock the caller already owns.
 template <typename T>
 typename T::Stored AdoptStored(typename T::Arg owned) {
@@ -170,12 +249,6 @@ typename T::Stored AdoptStored(typename T::Arg owned) {
     return owned;
   else
     return typename T::Stored(owned, AdoptLock{});
-}
-
-// A new reference for the caller on a borrowed argument.
-template <typename T>
-typename T::Arg ShareArgument(typename T::Arg borrowed) {
-  return T::ToHost(T::FromHost(borrowed));
 }
 
 // An object reference the current call owns and gives back on every way out.
