@@ -288,7 +288,9 @@ struct Host::State {
   void Drop(detail::Value* v);
   void Destroy(detail::Value* v);
   std::string Describe(const detail::Value* v) const;
-  void Count(int counter) { ++calls[counter]; }
+  void Count(int counter) {
+    if (counter >= 0 && counter < detail::kCounterCount) ++calls[counter];
+  }
 
   // ---- Values.
   detail::StringValue* MakeString(const char* origin, const std::string& bytes, uint32_t encoding,
