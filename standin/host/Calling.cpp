@@ -343,7 +343,8 @@ static Result CallMethod(Host& host, Host::State& s, const std::string& classNam
   s.during.pop_back();
   if (inst->life != Life::Alive)
     s.Violate(kTestApi, call + " destroyed the instance it was called on");
-  if (assigned) return {};
+  // A method without a declared result leaves whatever is in the result register.
+  if (assigned || m->parsed.returnType.empty()) return {};
   CheckResult(s, call, m->parsed.returnType, m->parsed.returnsArray, r);
   return Result{r};
 }
