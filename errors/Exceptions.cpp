@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <stdexcept>
-#include <typeinfo>
 
 #include "plugin/PluginAlloc.h"
 #include "plugin/host/HostEntries.h"
@@ -73,34 +71,6 @@ REALstring BuildHostString(const void* bytes, int64_t length, uint32_t encoding)
     return nullptr;
   }
   return text;
-}
-
-void RaiseHostExceptionForCaught() {
-  // Handlers are tried in order, so the first matching kind decides; a length
-  // error is a logic error and lands there.
-  try {
-    throw;
-  } catch (const std::bad_alloc&) {
-    RaiseHostException(kOutOfMemoryException, "Failed to allocate memory.");
-  } catch (const std::range_error& e) {
-    RaiseHostException(kOutOfBoundsException, e.what());
-  } catch (const std::out_of_range& e) {
-    RaiseHostException(kOutOfBoundsException, e.what());
-  } catch (const std::overflow_error& e) {
-    RaiseHostException(kOutOfBoundsException, e.what());
-  } catch (const std::underflow_error& e) {
-    RaiseHostException(kOutOfBoundsException, e.what());
-  } catch (const std::logic_error& e) {
-    RaiseHostException(kRuntimeException, e.what());
-  } catch (const std::runtime_error& e) {
-    RaiseHostException(kRuntimeException, e.what());
-  } catch (const std::bad_cast& e) {
-    RaiseHostException(kIllegalCastException, e.what());
-  } catch (const std::exception& e) {
-    RaiseHostException(kRuntimeException, e.what());
-  } catch (...) {
-    RaiseHostException(kRuntimeException, "Sorry, but there was an unnamed C++ Exception.");
-  }
 }
 
 }  // namespace kdt

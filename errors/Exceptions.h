@@ -7,6 +7,10 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
+#include <new>
+#include <stdexcept>
+#include <typeinfo>
 #include <utility>
 
 #include "plugin/host/HostTypes.h"
@@ -43,21 +47,44 @@ void RaiseRangeException(int64_t value, int64_t lowest, int64_t limit, const cha
 // holds only bytes below 0x80 is marked ASCII.
 REALstring BuildHostString(const void* bytes, int64_t length, uint32_t encoding);
 
-// Raises the host exception that stands for the exception being handled; call
-// only from inside a catch block.
-void RaiseHostExceptionForCaught();
+// Messages of the ladder rows that do not use the exception's own text.
+inline constexpr char kOutOfMemoryMessage[] = "Failed to allocate memory.";
+inline constexpr char kUnnamedExceptionMessage[] = "Sorry, but there was an unnamed C++ Exception.";
 
 // Runs `work`; when it throws, raises the matching host exception and returns
 // false, so the caller returns its neutral value at once.  A constructor body:
 //
 //   if (!GuardHostCall([&] { data->table = new Table(...); })) return;
+//
+// The handlers are the ladder: tried in order, the first kind that matches
+// decides, so a length error (a logic error) lands on the logic-error row.
+// They raise while the caught exception is alive and never rethrow; an
+// exception thrown by the raising itself goes on to the caller.
 template <typename Work>
 bool GuardHostCall(Work&& work) {
   try {
     std::forward<Work>(work)();
     return true;
+  } catch (const std::bad_alloc&) {
+    RaiseHostException(kOutOfMemoryException, kOutOfMemoryMessage);
+  } catch (const std::range_error& e) {
+    RaiseHostException(kOutOfBoundsException, e.what());
+  } catch (const std::out_of_range& e) {
+    RaiseHostException(kOutOfBoundsException, e.what());
+  } catch (const std::overflow_error& e) {
+    RaiseHostException(kOutOfBoundsException, e.what());
+  } catch (const std::underflow_error& e) {
+    RaiseHostException(kOutOfBoundsException, e.what());
+  } catch (const std::logic_error& e) {
+    RaiseHostException(kRuntimeException, e.what());
+  } catch (const std::runtime_error& e) {
+    RaiseHostException(kRuntimeException, e.what());
+  } catch (const std::bad_cast& e) {
+    RaiseHostException(kIllegalCastException, e.what());
+  } catch (const std::exception& e) {
+    RaiseHostException(kRuntimeException, e.what());
   } catch (...) {
-    RaiseHostExceptionForCaught();
+    RaiseHostException(kRuntimeException, kUnnamedExceptionMessage);
   }
   return false;
 }

@@ -237,4 +237,61 @@ INSTANTIATE_TEST_SUITE_P(Hosts, VariantConversions, ::testing::Values(false, tru
                            return info.param ? "PropertiesOnly" : "Functions";
                          });
 
+// Hosts answer success with any non-zero word; the library sees 1.  (A bare
+// resolver of the test's own, since the stand-in host answers 0 or 1.)
+namespace flags {
+
+int32_t GetInt(kdt::REALobject, const char*, int32_t* out) {
+  *out = 5;
+  return 7;
+}
+int32_t GetString(kdt::REALobject, const char*, kdt::REALstring*) {
+  return 0x100;
+}
+int32_t SetInteger(kdt::REALobject, const char*, int32_t) {
+  return -1;
+}
+int32_t SetString(kdt::REALobject, const char*, kdt::REALstring) {
+  return 0;
+}
+int32_t StringData(kdt::REALstring, uint32_t, kdt::StringDataRecord*) {
+  return 0x10000;
+}
+
+kdt::HostFunction Resolve(const char* name) {
+  struct Entry {
+    const char* name;
+    kdt::HostFunction function;
+  } entries[] = {
+      {"REALGetPropValueInt", reinterpret_cast<kdt::HostFunction>(&GetInt)},
+      {"REALGetPropValueString", reinterpret_cast<kdt::HostFunction>(&GetString)},
+      {"REALSetPropValueInteger", reinterpret_cast<kdt::HostFunction>(&SetInteger)},
+      {"REALSetPropValueString", reinterpret_cast<kdt::HostFunction>(&SetString)},
+      {"PluginGetStringData", reinterpret_cast<kdt::HostFunction>(&StringData)},
+  };
+  for (const Entry& e : entries) {
+    if (std::strcmp(e.name, name) == 0) return e.function;
+  }
+  return nullptr;
+}
+
+TEST(FlagEntries, AnyNonZeroHostAnswerBecomesOne) {
+  kdt::HostResolver = &Resolve;
+  int32_t number = 0;
+  EXPECT_EQ(kdt::REALGetPropValueInt(nullptr, "Count", &number), 1);
+  EXPECT_EQ(number, 5);
+  kdt::REALstring text = nullptr;
+  EXPECT_EQ(kdt::REALGetPropValueString(nullptr, "Message", &text), 1);
+  EXPECT_EQ(kdt::REALSetPropValueInteger(nullptr, "ErrorNumber", 0), 1);
+  EXPECT_EQ(kdt::REALSetPropValueString(nullptr, "Message", nullptr), 0);
+  kdt::StringDataRecord record{};
+  EXPECT_EQ(kdt::PluginGetStringData(nullptr, kdt::kEncodingUTF8, &record), 1);
+  // Entries the host lacks: neutral.
+  double real = 1.5;
+  EXPECT_EQ(kdt::REALGetPropValueDouble(nullptr, "DoubleValue", &real), 0);
+  EXPECT_EQ(real, 1.5);
+}
+
+}  // namespace flags
+
 }  // namespace
