@@ -97,7 +97,7 @@ std::string CheckTyped(Host::State& s, const std::string& type, bool isArray, Wo
   if (!isArray && (c == Category::Integer || c == Category::Boolean || c == Category::Other))
     return "";
   Value* v = s.Find(word);
-  if (!v) return "0x" + std::to_string(word) + " is not a host value";
+  if (!v) return Hex(word) + " is not a host value";
   if (v->life == Life::Dead) return s.Describe(v) + " is dead";
   if (isArray) {
     if (v->kind != Kind::Array) return s.Describe(v) + " is not an array";

@@ -227,12 +227,6 @@ void UnlockText(REALtext o) {
   if (Host::State* s = S()) s->Unlock(k_PluginUnlockText, W(o), kMaskText);
 }
 
-std::string Hex(Word w) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%08" PRIX32, w);
-  return buf;
-}
-
 void InstallCoreEntries() {
   g_entryFunctions[k_REALGetRBVersion] = Fn(&GetRBVersion);
   g_entryFunctions[k_RegisterPluginVersion] = Fn(&RegisterPluginVersion);
@@ -273,6 +267,12 @@ void* LoadPlugin(const std::string& path, std::string* copy) {
 }
 
 }  // namespace
+
+std::string Hex(Word w) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%08" PRIX32, w);
+  return buf;
+}
 
 Word PoisonAddress() {
   static const Word page = [] {

@@ -322,6 +322,7 @@ inline Host::State* S() {
 }
 // The poison page: PROT_NONE, so reading through it faults at once.
 Word PoisonAddress();
+std::string Hex(Word w);
 
 // Variant conversions shared by the conversion entries, the property getters
 // and the Dictionary.
