@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <type_traits>
+#include <utility>
 
 #include "containers/common/ChainedHashTable.h"
 #include "containers/common/ContainerSupport.h"
+#include "containers/common/HashPositions.h"
 #include "values/HostBridge.h"
 #include "values/ValueTraits.h"
 
@@ -68,6 +70,7 @@ class HashMapClass {
   using TableI = typename ModeTypes<CaseMode::I>::Table;
   using KeyArg = typename ValueTraits<KeyKind, CaseMode::S>::Arg;
   using ValueArg = typename ValueTraits<ValueKind, CaseMode::S>::Arg;
+  using Positions = HashPositions<Layout, TableS, TableI, kHasCaseModes>;
 
   // ---- Properties.
   static int32_t MaxSize(REALobject self) {
@@ -293,49 +296,28 @@ class HashMapClass {
   static void Destroy(REALobject self) { Discard(Data(self)); }
 
   // ---- Iterator methods.
-  static void IteratorMoveNext(REALobject self) {
-    AtPosition(
-        self,
-        [](auto& t, auto* node, IteratorData& data) {
-          auto* next = t.Next(node);
-          Layout::Set(data, std::decay_t<decltype(t)>::kMode,
-                      next != nullptr ? t.TokenOf(next) : t.EndToken());
-          return 0;
-        },
-        0, /*endIsError=*/false);
-  }
+  static void IteratorMoveNext(REALobject self) { Positions::MoveNext(*IterData(self), true); }
   static KeyArg IteratorKey(REALobject self) {
-    return AtPosition(
-        self,
-        [](auto& t, auto* node, IteratorData&) {
-          return std::decay_t<decltype(t)>::KT::ToHost(node->value.key);
-        },
-        KeyArg(), true);
+    return Positions::At(*IterData(self), KeyArg(), true, true, [](auto& t, auto* node) {
+      return std::decay_t<decltype(t)>::KT::ToHost(node->value.key);
+    });
   }
   static ValueArg IteratorGetValue(REALobject self) {
-    return AtPosition(
-        self,
-        [](auto& t, auto* node, IteratorData&) {
-          return std::decay_t<decltype(t)>::VT::ToHost(node->value.value);
-        },
-        ValueArg(), true);
+    return Positions::At(*IterData(self), ValueArg(), true, true, [](auto& t, auto* node) {
+      return std::decay_t<decltype(t)>::VT::ToHost(node->value.value);
+    });
   }
   static void IteratorSetValue(REALobject self, ValueArg value) {
-    AtPosition(
-        self,
-        [&](auto&, auto* node, IteratorData&) {
-          node->value.value = value;
-          return 0;
-        },
-        0, true);
+    Positions::At(*IterData(self), 0, true, true, [&](auto&, auto* node) {
+      node->value.value = value;
+      return 0;
+    });
   }
   static uint32_t IteratorIsEqual(REALobject self, REALobject other) {
-    int equal = SamePosition(self, other);
-    return equal == 1 ? 1u : 0u;
+    return Positions::Same(*IterData(self), OtherData(other), kOtherIteratorIsNil) == 1 ? 1u : 0u;
   }
   static uint32_t IteratorIsNotEqual(REALobject self, REALobject other) {
-    int equal = SamePosition(self, other);
-    return equal == 0 ? 1u : 0u;
+    return Positions::Same(*IterData(self), OtherData(other), kOtherIteratorIsNil) == 0 ? 1u : 0u;
   }
 
  private:
@@ -352,13 +334,9 @@ class HashMapClass {
     return false;
   }
 
-  // Calls f with the map's table (the case-sensitive one first).
   template <typename F>
   static decltype(auto) Dispatch(MapData* d, F&& f) {
-    if constexpr (kHasCaseModes) {
-      if (d->tableS == nullptr) return f(*static_cast<TableI*>(d->tableI));
-    }
-    return f(*static_cast<TableS*>(d->tableS));
+    return Positions::Dispatch(d, std::forward<F>(f));
   }
   template <typename R, typename F>
   static R WithMap(REALobject self, R neutral, F&& f) {
@@ -499,76 +477,12 @@ class HashMapClass {
     return NewIterator<Layout>(*Records<Member>::iterator, T::kMode, token);
   }
 
-  // Reads the position of iterator `it` for table t of this map.  False when
-  // the iterator has no position of t's mode or belongs to another map; a
-  // position whose element or table is gone raises.
+  static IteratorData* OtherData(REALobject other) {
+    return other == nullptr ? nullptr : IterData(other);
+  }
   template <typename T>
   static bool OwnPosition(T& t, REALobject it, ResolvedPosition* out) {
-    IteratorData* data = IterData(it);
-    uint32_t slot = T::kMode == CaseMode::S ? Layout::S(*data) : Layout::I(*data);
-    if (slot == 0) return false;
-    *out = ResolvePosition(PositionToken{slot, data->generation});
-    if (out->kind == ResolvedPosition::kGone) {
-      RaiseNilObject(kIteratorNotInitialized);
-      return false;
-    }
-    return out->table == &t;
-  }
-
-  // Runs f(table, node, data) at the iterator's element.  Raises for an
-  // iterator without position or whose position is gone; at the end position
-  // raises "Key not found" when endIsError, else does nothing.
-  template <typename F, typename R>
-  static R AtPosition(REALobject self, F&& f, R neutral, bool endIsError) {
-    IteratorData* data = IterData(self);
-    CaseMode mode;
-    PositionToken token;
-    if (!Layout::Pick(*data, &mode, &token)) {
-      RaiseNilObject(kIteratorNotInitialized);
-      return neutral;
-    }
-    ResolvedPosition p = ResolvePosition(token);
-    if (p.kind == ResolvedPosition::kGone) {
-      RaiseNilObject(kIteratorNotInitialized);
-      return neutral;
-    }
-    if (p.kind == ResolvedPosition::kEnd) {
-      if (endIsError) RaiseHostException(kKeyNotFoundException, kKeyNotFound);
-      return neutral;
-    }
-    if constexpr (kHasCaseModes) {
-      if (mode == CaseMode::I) {
-        return f(*static_cast<TableI*>(p.table), static_cast<typename TableI::Node*>(p.element),
-                 *data);
-      }
-    }
-    return f(*static_cast<TableS*>(p.table), static_cast<typename TableS::Node*>(p.element), *data);
-  }
-
-  // 1 when equal, 0 when not, -1 after raising.  Positions are compared by
-  // identity: every end position counts as the same position.
-  static int SamePosition(REALobject self, REALobject other) {
-    const char* message = kOtherIteratorIsNil;
-    if (other == nullptr) {
-      RaiseNilObject(message);
-      return -1;
-    }
-    IteratorData* a = IterData(self);
-    IteratorData* b = IterData(other);
-    CaseMode mode;
-    PositionToken mine;
-    if (!Layout::Pick(*a, &mode, &mine)) {
-      RaiseNilObject(message);
-      return -1;
-    }
-    uint32_t theirSlot = mode == CaseMode::S ? Layout::S(*b) : Layout::I(*b);
-    PositionToken theirs{theirSlot, b->generation};
-    if (IsEndToken(mine) && IsEndToken(theirs)) return 1;
-    return mine.slot == theirs.slot && mine.generation == theirs.generation ? 1 : 0;
-  }
-  static bool IsEndToken(PositionToken t) {
-    ResolvedPosition p = ResolvePosition(t);
-    return p.kind == ResolvedPosition::kEnd;
+    return Positions::Own(t, *IterData(it), out);
   }
 };
 

@@ -3,99 +3,18 @@
 // chain order, written out independently of the library.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "containers/ContainerTestSupport.h"
+#include "containers/HashTableModel.h"
 #include "standin/host/HostTesting.h"
 
 namespace kdt_test {
 namespace {
 
 using standin::TestHost;
-
-struct ModelEntry {
-  std::string name;  // the key's characters as first stored ("" for Integer)
-  int number;        // the key's number
-  Word key;          // the key reference first stored (Integer: the number)
-  Word value;
-  uint32_t hash;
-};
-
-// The table as host programs observe it.
-class TableModel {
- public:
-  explicit TableModel(bool caseSensitive) : cs_(caseSensitive), buckets_(193) {}
-
-  size_t size() const { return count_; }
-  size_t bucket_count() const { return buckets_.size(); }
-
-  ModelEntry* Find(const ModelEntry& probe) {
-    for (auto& e : buckets_[probe.hash % buckets_.size()])
-      if (Same(e, probe)) return &e;
-    return nullptr;
-  }
-  void Set(const ModelEntry& probe) {
-    Grow(count_ + 1);
-    if (ModelEntry* e = Find(probe)) {
-      e->value = probe.value;
-      return;
-    }
-    auto& chain = buckets_[probe.hash % buckets_.size()];
-    chain.insert(chain.begin(), probe);
-    ++count_;
-  }
-  bool Remove(const ModelEntry& probe) {
-    auto& chain = buckets_[probe.hash % buckets_.size()];
-    for (auto it = chain.begin(); it != chain.end(); ++it) {
-      if (Same(*it, probe)) {
-        chain.erase(it);
-        --count_;
-        return true;
-      }
-    }
-    return false;
-  }
-  void Clear() {
-    for (auto& c : buckets_) c.clear();
-    count_ = 0;
-  }
-  std::vector<ModelEntry> Order() const {
-    std::vector<ModelEntry> out;
-    for (const auto& c : buckets_) out.insert(out.end(), c.begin(), c.end());
-    return out;
-  }
-
- private:
-  bool Same(const ModelEntry& a, const ModelEntry& b) const {
-    if (a.name.empty()) return a.number == b.number;
-    if (cs_) return a.name == b.name;
-    std::string x = a.name, y = b.name;
-    for (auto& c : x) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (auto& c : y) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return x == y;
-  }
-  void Grow(size_t hint) {
-    static const uint32_t primes[] = {5, 53, 97, 193, 389, 769, 1543, 3079, 6151, 12289};
-    if (hint <= buckets_.size()) return;
-    size_t n = *std::lower_bound(std::begin(primes), std::end(primes), hint);
-    std::vector<std::vector<ModelEntry>> grown(n);
-    for (auto& chain : buckets_) {
-      for (auto& e : chain) {  // each chain from the front, to the front
-        auto& target = grown[e.hash % n];
-        target.insert(target.begin(), e);
-      }
-    }
-    buckets_.swap(grown);
-  }
-
-  bool cs_;
-  std::vector<std::vector<ModelEntry>> buckets_;
-  size_t count_ = 0;
-};
 
 MemberSpec Map(const char* name, Kind k, Kind v, const char* kw, const char* vw, bool cs) {
   return MemberSpec{
