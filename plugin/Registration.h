@@ -35,7 +35,7 @@ class ClassRecordSink {
 
 // The container families built into the library, one X(Family) per family.
 // clang-format off
-#define KDT_CONTAINER_FAMILIES(X) X(HashMap) X(HashSet) X(OrderedMap)
+#define KDT_CONTAINER_FAMILIES(X) X(HashMap) X(HashSet) X(OrderedMap) X(OrderedSet)
 // clang-format on
 
 #define KDT_DECLARE_FAMILY_RECORDS(Family) \
