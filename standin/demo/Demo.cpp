@@ -5,6 +5,7 @@
 #include <iterator>
 #include <string>
 
+#include "standin/demo/Tour.h"
 #include "standin/host/Host.h"
 
 namespace {
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
     for (const auto* c : classes)
       std::cout << "  " << c->name << " (" << c->dataSize << " bytes, " << c->properties.size()
                 << " properties, " << c->methods.size() << " methods)\n";
+    if (!classes.empty()) RunContainerTour(host, std::cout);
     auto problems = host.Finish();
     if (!problems.empty()) {
       std::cout << problems.size() << " problems found by the host\n";
