@@ -10,7 +10,8 @@
 namespace kdt_test {
 
 inline void ShowOrderedMapWalk(standin::Host& host, std::ostream& out) {
-  using standin::W;
+  using kdt::REALobject;
+  using kdt::REALstring;
   const char* const kValue = "value(key as integer) as string";
   REALobject map = host.New("IntegerToStringOrderedMapKDT", "Constructor");
   for (int key : {30, -5, 12, 7}) {
