@@ -3,6 +3,7 @@
 // marks, and the release of everything the converter took.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,6 +22,10 @@ struct Generation {
   double version;
   bool terminatedData;  // whether the host ends converted data with a zero unit
 };
+
+void PrintTo(const Generation& g, std::ostream* out) {
+  *out << g.version << (g.terminatedData ? " terminated" : " unterminated");
+}
 
 class ConverterTest : public ::testing::TestWithParam<Generation> {
  protected:
