@@ -99,8 +99,11 @@ class PositionTree {
   iterator Prev(iterator it) { return it == items_.begin() ? it : std::prev(it); }
 
   // Whether walking forward from `first` reaches `last` (the end position
-  // included), so that [first, last) is a range of this tree.
+  // included), so that [first, last) is a range of this tree.  Everything
+  // follows the first element and the end follows everything, so the whole
+  // tree, and any range to the end, needs no walk.
   bool Follows(iterator first, iterator last) {
+    if (first == items_.begin() || last == items_.end()) return true;
     for (iterator it = first;; ++it) {
       if (it == last) return true;
       if (it == items_.end()) return false;
