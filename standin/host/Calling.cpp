@@ -339,7 +339,11 @@ static Result CallMethod(Host& host, Host::State& s, const std::string& classNam
     words.push_back(w);
   }
   s.during.push_back(call);
-  Word r = Invoke(f, words);
+  Word r;
+  {
+    PluginCode plugin(true);
+    r = Invoke(f, words);
+  }
   s.during.pop_back();
   if (inst->life != Life::Alive)
     s.Violate(kTestApi, call + " destroyed the instance it was called on");
@@ -391,7 +395,10 @@ Result Host::Get(Word instance, const std::string& property) {
         std::memcpy(&r, at, 4);
     } else {
       s.during.push_back(call);
-      r = reinterpret_cast<Word (*)(Word)>(p->getter)(instance);
+      {
+        PluginCode plugin(true);
+        r = reinterpret_cast<Word (*)(Word)>(p->getter)(instance);
+      }
       s.during.pop_back();
     }
     CheckResult(s, call, p->type, false, r);

@@ -46,6 +46,7 @@ const std::unordered_map<std::string, int>& EntryIndex() {
 }
 
 kdt::HostFunction Resolve(const char* name) {
+  PluginCode host(false);
   Host::State* s = S();
   if (!s) return nullptr;
   if (!name) {
@@ -476,6 +477,7 @@ void Host::State::Destroy(Value* v) {
       const ClassInfo* cls = inst->cls;
       if (cls->destructor) {
         during.push_back(cls->name + " destructor");
+        PluginCode plugin(true);
         reinterpret_cast<void (*)(REALobject)>(cls->destructor)(
             reinterpret_cast<REALobject>(static_cast<uintptr_t>(inst->ref())));
         during.pop_back();
@@ -589,6 +591,7 @@ Host::Host(Options options) : state_(std::make_unique<State>()) {
   }
   if (main) {
     s.during.push_back("REALPluginMain");
+    PluginCode plugin(true);
     main(s.options.nullResolver ? nullptr : &Resolve);
     s.during.pop_back();
   }

@@ -364,6 +364,15 @@ class Host {
     return Get(W(instance), property);
   }
 
+  // ---- Allocation failures, for this thread.  Fails the k-th allocation
+  // the library makes from now (k >= 1; 0 disarms); with `persist`, every
+  // later one fails too, as when memory is exhausted.  The library's
+  // allocations are those made while control is in plug-in code and not in a
+  // host entry.  LibraryAllocations counts them since the last arming.
+  static void FailLibraryAllocation(uint64_t k, bool persist = false);
+  static uint64_t LibraryAllocations();
+  static bool LibraryAllocationFailed();
+
   // ---- Exceptions.  An exception pending when the next Call starts, or at
   // the end, is a violation: a test takes every exception it expects.
   bool ExceptionPending() const;
