@@ -8,8 +8,10 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
+#include "errors/Exceptions.h"
 #include "plugin/host/HostTypes.h"
 
 namespace kdt {
@@ -47,6 +49,38 @@ const char* ExpandDeclaration(const char* pattern, const TypeWords& words);
 template <typename F>
 HostFunction AsHostFunction(F* function) {
   return reinterpret_cast<HostFunction>(function);
+}
+
+// A method, getter or setter as the host calls it: whatever it throws ends
+// in the matching host exception and the neutral result (zero, false, nil),
+// never in unwinding through the host's frames, which would end the host
+// process.  The handlers cost nothing until something throws.
+template <auto F>
+struct GuardedCall;
+template <typename R, typename... A, R (*F)(A...)>
+struct GuardedCall<F> {
+  static R Call(A... args) noexcept {
+    // A catch-all outside the ladder: when raising the host exception fails
+    // as well, the call still returns.
+    if constexpr (std::is_void_v<R>) {
+      try {
+        GuardHostCall([&] { F(args...); });
+      } catch (...) {
+      }
+    } else {
+      R result{};
+      try {
+        GuardHostCall([&] { result = F(args...); });
+      } catch (...) {
+      }
+      return result;
+    }
+  }
+};
+
+template <auto F>
+HostFunction Guarded() {
+  return reinterpret_cast<HostFunction>(&GuardedCall<F>::Call);
 }
 
 }  // namespace kdt

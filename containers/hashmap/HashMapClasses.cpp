@@ -43,44 +43,44 @@ void AddMember(ClassRecordSink& sink) {
   if (C::kHasCaseModes) {
     properties.push_back({"CaseSensitive", "Boolean", StandardGetter(), kCaseSensitiveOffset});
   }
-  properties.push_back({"MaxSize", "Integer", AsHostFunction(&C::MaxSize), 0});
-  properties.push_back({"Count", "Integer", AsHostFunction(&C::Count), 0});
-  properties.push_back({"BinCount", "Integer", AsHostFunction(&C::BinCount), 0});
-  properties.push_back({"Empty", "Boolean", AsHostFunction(&C::Empty), 0});
+  properties.push_back({"MaxSize", "Integer", Guarded<&C::MaxSize>(), 0});
+  properties.push_back({"Count", "Integer", Guarded<&C::Count>(), 0});
+  properties.push_back({"BinCount", "Integer", Guarded<&C::BinCount>(), 0});
+  properties.push_back({"Empty", "Boolean", Guarded<&C::Empty>(), 0});
 
   std::vector<MethodSpec> methods;
   if (C::kHasCaseModes) {
     methods.push_back({"Constructor(CaseSensitive as Boolean = true)",
-                       AsHostFunction(&C::ConstructWithCase), nullptr});
+                       Guarded<&C::ConstructWithCase>(), nullptr});
     methods.push_back({"Constructor(dic as dictionary, CaseSensitive as Boolean = true)",
-                       AsHostFunction(&C::ConstructFromDictionaryWithCase), nullptr});
+                       Guarded<&C::ConstructFromDictionaryWithCase>(), nullptr});
   } else {
-    methods.push_back({"Constructor", AsHostFunction(&C::Construct), nullptr});
+    methods.push_back({"Constructor", Guarded<&C::Construct>(), nullptr});
     methods.push_back(
-        {"Constructor(dic as dictionary)", AsHostFunction(&C::ConstructFromDictionary), nullptr});
+        {"Constructor(dic as dictionary)", Guarded<&C::ConstructFromDictionary>(), nullptr});
   }
   const std::vector<MethodSpec> rest = {
-      {"Constructor(other as {C})", AsHostFunction(&C::ConstructFromOther), nullptr},
-      {"CloneDictionary as Dictionary", AsHostFunction(&C::CloneDictionary), nullptr},
-      {"Operator_Convert as Dictionary", AsHostFunction(&C::CloneDictionary), nullptr},
-      {"Clone as {C}", AsHostFunction(&C::Clone), nullptr},
-      {"Clear", AsHostFunction(&C::Clear), nullptr},
-      {"ValueAtIndex(index as integer) as {V}", AsHostFunction(&C::ValueAtIndex), nullptr},
-      {"Key(index as integer) as {K}", AsHostFunction(&C::KeyAtIndex), nullptr},
-      {"Keys as {K}()", AsHostFunction(&C::Keys), nullptr},
-      {"Values as {V}()", AsHostFunction(&C::Values), nullptr},
-      {"AddKeys(targetArray() as {K})", AsHostFunction(&C::AddKeys), nullptr},
-      {"AddValues(targetArray() as {V})", AsHostFunction(&C::AddValues), nullptr},
-      {"first as {I}", AsHostFunction(&C::First), nullptr},
-      {"last as {I}", AsHostFunction(&C::Last), nullptr},
-      {"Remove(pos as {I})", AsHostFunction(&C::RemoveAt), nullptr},
-      {"Remove(first as {I}, last as {I})", AsHostFunction(&C::RemoveRange), nullptr},
-      {"Remove(key as {K}) as integer", AsHostFunction(&C::RemoveKey), nullptr},
-      {"CountKey(key as {K}) as integer", AsHostFunction(&C::CountKey), nullptr},
-      {"find(key as {K}) as {I}", AsHostFunction(&C::Find), nullptr},
-      {"value(key as {K}) as {V}", AsHostFunction(&C::GetValue), AsHostFunction(&C::SetValue)},
-      {"hasKey(key as {K}) as boolean", AsHostFunction(&C::HasKey), nullptr},
-      {"lookup(key as {K}, defaultvalue as {V}) as {V}", AsHostFunction(&C::Lookup), nullptr},
+      {"Constructor(other as {C})", Guarded<&C::ConstructFromOther>(), nullptr},
+      {"CloneDictionary as Dictionary", Guarded<&C::CloneDictionary>(), nullptr},
+      {"Operator_Convert as Dictionary", Guarded<&C::CloneDictionary>(), nullptr},
+      {"Clone as {C}", Guarded<&C::Clone>(), nullptr},
+      {"Clear", Guarded<&C::Clear>(), nullptr},
+      {"ValueAtIndex(index as integer) as {V}", Guarded<&C::ValueAtIndex>(), nullptr},
+      {"Key(index as integer) as {K}", Guarded<&C::KeyAtIndex>(), nullptr},
+      {"Keys as {K}()", Guarded<&C::Keys>(), nullptr},
+      {"Values as {V}()", Guarded<&C::Values>(), nullptr},
+      {"AddKeys(targetArray() as {K})", Guarded<&C::AddKeys>(), nullptr},
+      {"AddValues(targetArray() as {V})", Guarded<&C::AddValues>(), nullptr},
+      {"first as {I}", Guarded<&C::First>(), nullptr},
+      {"last as {I}", Guarded<&C::Last>(), nullptr},
+      {"Remove(pos as {I})", Guarded<&C::RemoveAt>(), nullptr},
+      {"Remove(first as {I}, last as {I})", Guarded<&C::RemoveRange>(), nullptr},
+      {"Remove(key as {K}) as integer", Guarded<&C::RemoveKey>(), nullptr},
+      {"CountKey(key as {K}) as integer", Guarded<&C::CountKey>(), nullptr},
+      {"find(key as {K}) as {I}", Guarded<&C::Find>(), nullptr},
+      {"value(key as {K}) as {V}", Guarded<&C::GetValue>(), Guarded<&C::SetValue>()},
+      {"hasKey(key as {K}) as boolean", Guarded<&C::HasKey>(), nullptr},
+      {"lookup(key as {K}, defaultvalue as {V}) as {V}", Guarded<&C::Lookup>(), nullptr},
   };
   methods.insert(methods.end(), rest.begin(), rest.end());
   Records<Member>::map =
@@ -90,11 +90,11 @@ void AddMember(ClassRecordSink& sink) {
   const TypeWords iteratorWords{words.iteratorName, words.iteratorName, words.keyWord,
                                 words.valueWord};
   const std::vector<MethodSpec> iteratorMethods = {
-      {"MoveNext", AsHostFunction(&C::IteratorMoveNext), nullptr},
-      {"Key as {K}", AsHostFunction(&C::IteratorKey), nullptr},
-      {"Value as {V}", AsHostFunction(&C::IteratorGetValue), AsHostFunction(&C::IteratorSetValue)},
-      {"isEqual(other as {I}) as boolean", AsHostFunction(&C::IteratorIsEqual), nullptr},
-      {"isNotEqual(other as {I}) as boolean", AsHostFunction(&C::IteratorIsNotEqual), nullptr},
+      {"MoveNext", Guarded<&C::IteratorMoveNext>(), nullptr},
+      {"Key as {K}", Guarded<&C::IteratorKey>(), nullptr},
+      {"Value as {V}", Guarded<&C::IteratorGetValue>(), Guarded<&C::IteratorSetValue>()},
+      {"isEqual(other as {I}) as boolean", Guarded<&C::IteratorIsEqual>(), nullptr},
+      {"isNotEqual(other as {I}) as boolean", Guarded<&C::IteratorIsNotEqual>(), nullptr},
   };
   Records<Member>::iterator =
       BuildClassRecord(iteratorWords, kIteratorDataSize, nullptr, {}, iteratorMethods);

@@ -42,37 +42,37 @@ void AddMember(ClassRecordSink& sink) {
   if (C::kHasCaseModes) {
     properties.push_back({"CaseSensitive", "Boolean", StandardGetter(), C::kCaseSensitiveOffset});
   }
-  properties.push_back({"MaxSize", "Integer", AsHostFunction(&C::MaxSize), 0});
-  properties.push_back({"Count", "Integer", AsHostFunction(&C::Count), 0});
-  properties.push_back({"Empty", "Boolean", AsHostFunction(&C::Empty), 0});
+  properties.push_back({"MaxSize", "Integer", Guarded<&C::MaxSize>(), 0});
+  properties.push_back({"Count", "Integer", Guarded<&C::Count>(), 0});
+  properties.push_back({"Empty", "Boolean", Guarded<&C::Empty>(), 0});
 
   std::vector<MethodSpec> methods;
   if (C::kHasCaseModes) {
     methods.push_back({"Constructor(CaseSensitive as Boolean = true)",
-                       AsHostFunction(&C::ConstructWithCase), nullptr});
+                       Guarded<&C::ConstructWithCase>(), nullptr});
   } else {
-    methods.push_back({"Constructor", AsHostFunction(&C::Construct), nullptr});
+    methods.push_back({"Constructor", Guarded<&C::Construct>(), nullptr});
   }
   if constexpr (std::is_same<typename Member::ElementKind, VariantKind>::value) {
     methods.push_back(
-        {"Constructor(Keys() as string)", AsHostFunction(&C::ConstructFromStringArray), nullptr});
+        {"Constructor(Keys() as string)", Guarded<&C::ConstructFromStringArray>(), nullptr});
   }
   const std::vector<MethodSpec> rest = {
-      {"Constructor(Keys() as {K})", AsHostFunction(&C::ConstructFromArray), nullptr},
-      {"Clear", AsHostFunction(&C::Clear), nullptr},
-      {"Key(index as integer) as {K}", AsHostFunction(&C::KeyAtIndex), nullptr},
-      {"Keys as {K}()", AsHostFunction(&C::Keys), nullptr},
-      {"first as {I}", AsHostFunction(&C::First), nullptr},
-      {"last as {I}", AsHostFunction(&C::Last), nullptr},
-      {"Remove(pos as {I})", AsHostFunction(&C::RemoveAt), nullptr},
-      {"Remove(first as {I}, last as {I})", AsHostFunction(&C::RemoveRange), nullptr},
-      {"Remove(key as {K}) as integer", AsHostFunction(&C::RemoveKey), nullptr},
-      {"CountKey(key as {K}) as integer", AsHostFunction(&C::CountKey), nullptr},
-      {"find(key as {K}) as {I}", AsHostFunction(&C::Find), nullptr},
-      {"lookup(key as {K}) as boolean", AsHostFunction(&C::Lookup), nullptr},
-      {"insert(key as {K})", AsHostFunction(&C::Insert), nullptr},
-      {"LowerBound(key as {K}) as {I}", AsHostFunction(&C::LowerBound), nullptr},
-      {"UpperBound(key as {K}) as {I}", AsHostFunction(&C::UpperBound), nullptr},
+      {"Constructor(Keys() as {K})", Guarded<&C::ConstructFromArray>(), nullptr},
+      {"Clear", Guarded<&C::Clear>(), nullptr},
+      {"Key(index as integer) as {K}", Guarded<&C::KeyAtIndex>(), nullptr},
+      {"Keys as {K}()", Guarded<&C::Keys>(), nullptr},
+      {"first as {I}", Guarded<&C::First>(), nullptr},
+      {"last as {I}", Guarded<&C::Last>(), nullptr},
+      {"Remove(pos as {I})", Guarded<&C::RemoveAt>(), nullptr},
+      {"Remove(first as {I}, last as {I})", Guarded<&C::RemoveRange>(), nullptr},
+      {"Remove(key as {K}) as integer", Guarded<&C::RemoveKey>(), nullptr},
+      {"CountKey(key as {K}) as integer", Guarded<&C::CountKey>(), nullptr},
+      {"find(key as {K}) as {I}", Guarded<&C::Find>(), nullptr},
+      {"lookup(key as {K}) as boolean", Guarded<&C::Lookup>(), nullptr},
+      {"insert(key as {K})", Guarded<&C::Insert>(), nullptr},
+      {"LowerBound(key as {K}) as {I}", Guarded<&C::LowerBound>(), nullptr},
+      {"UpperBound(key as {K}) as {I}", Guarded<&C::UpperBound>(), nullptr},
   };
   methods.insert(methods.end(), rest.begin(), rest.end());
   Records<Member>::set =
@@ -81,11 +81,11 @@ void AddMember(ClassRecordSink& sink) {
 
   const TypeWords iteratorWords{words.iteratorName, words.iteratorName, words.keyWord, ""};
   const std::vector<MethodSpec> iteratorMethods = {
-      {"MoveNext", AsHostFunction(&C::IteratorMoveNext), nullptr},
-      {"Key as {K}", AsHostFunction(&C::IteratorKey), nullptr},
-      {"isEqual(other as {I}) as boolean", AsHostFunction(&C::IteratorIsEqual), nullptr},
-      {"isNotEqual(other as {I}) as boolean", AsHostFunction(&C::IteratorIsNotEqual), nullptr},
-      {"MovePrev", AsHostFunction(&C::IteratorMovePrev), nullptr},
+      {"MoveNext", Guarded<&C::IteratorMoveNext>(), nullptr},
+      {"Key as {K}", Guarded<&C::IteratorKey>(), nullptr},
+      {"isEqual(other as {I}) as boolean", Guarded<&C::IteratorIsEqual>(), nullptr},
+      {"isNotEqual(other as {I}) as boolean", Guarded<&C::IteratorIsNotEqual>(), nullptr},
+      {"MovePrev", Guarded<&C::IteratorMovePrev>(), nullptr},
   };
   Records<Member>::iterator =
       BuildClassRecord(iteratorWords, kIteratorDataSize, nullptr, {}, iteratorMethods);
