@@ -102,7 +102,12 @@ class ChainedHashTable {
     }
     Node* n = new Node(buckets_[b], std::forward<Args>(args)...);
     AdoptCachedHash(key, KeyOf()(n->value));
-    n->slot.Register(n, slot_.slot());
+    try {
+      n->slot.Register(n, slot_.slot());
+    } catch (...) {
+      delete n;
+      throw;
+    }
     buckets_[b] = n;
     ++count_;
     return {n, true};

@@ -95,10 +95,20 @@ class HashMapClass {
   static void ConstructFromDictionaryWithCase(REALobject self, REALobject dic,
                                               uint32_t caseSensitive) {
     GuardHostCall([&] {
+      // Built aside and installed only when complete.
+      MapData built{};
+      Reset(&built, BooleanArgument(caseSensitive));
+      try {
+        if (dic != nullptr) Dispatch(&built, [&](auto& t) { FillFromDictionary(t, dic); });
+      } catch (...) {
+        Discard(&built);
+        throw;
+      }
       MapData* d = Data(self);
-      Reset(d, BooleanArgument(caseSensitive));
-      if (dic == nullptr) return;
-      Dispatch(d, [&](auto& t) { FillFromDictionary(t, dic); });
+      Discard(d);
+      d->caseSensitive = built.caseSensitive;
+      d->tableS = built.tableS;
+      d->tableI = built.tableI;
     });
   }
   static void ConstructFromDictionary(REALobject self, REALobject dic) {
@@ -138,20 +148,19 @@ class HashMapClass {
       RaiseNilObject(kOtherMapNotInitialized);
       return nullptr;
     }
-    REALobject dict = DictionaryNew();
-    if (dict == nullptr) return nullptr;
+    // Every reference the call makes is given back if a conversion fails.
+    ObjectHandle dict(DictionaryNew(), AdoptLock{});
+    if (dict.get() == nullptr) return nullptr;
     Dispatch(d, [&](auto& t) {
       using T = std::decay_t<decltype(t)>;
       t.ForEach([&](const auto& e) {
-        REALobject k = T::KT::ToVariant(e.key);
-        REALobject v = T::VT::ToVariant(e.value);
-        DictionarySetValue(dict, k, v);
-        if (v != nullptr) REALUnlockObject(v);
-        if (k != nullptr) REALUnlockObject(k);
+        ObjectHandle k(T::KT::ToVariant(e.key), AdoptLock{});
+        ObjectHandle v(T::VT::ToVariant(e.value), AdoptLock{});
+        DictionarySetValue(dict.get(), k.get(), v.get());
       });
     });
     DictionaryCacheReset();
-    return dict;
+    return dict.Release();
   }
 
   static REALobject Clone(REALobject self) {
@@ -160,15 +169,16 @@ class HashMapClass {
       RaiseNilObject(kMapNotInitialized);
       return nullptr;
     }
-    REALobject copy = PluginNewInstance(Records<Member>::map->name);
-    if (copy == nullptr) return nullptr;
-    MapData* c = Data(copy);
+    // A copy that cannot be completed is released, not handed out.
+    ObjectHandle copy(PluginNewInstance(Records<Member>::map->name), AdoptLock{});
+    if (copy.get() == nullptr) return nullptr;
+    MapData* c = Data(copy.get());
     c->caseSensitive = d->caseSensitive;
     Dispatch(d, [&](auto& t) {
       using T = std::decay_t<decltype(t)>;
       (T::kMode == CaseMode::S ? c->tableS : c->tableI) = CopyTable(t);
     });
-    return copy;
+    return copy.Release();
   }
 
   // ---- Whole-map changes and the array cache.
@@ -390,12 +400,10 @@ class HashMapClass {
   static void FillFromDictionary(T& t, REALobject dic) {
     int32_t count = DictionaryCount(dic);
     for (int32_t i = 0; i < count; ++i) {
-      REALobject k = DictionaryKeyAt(dic, i);
-      REALobject v = DictionaryGetValue(dic, k);
-      typename T::KT::Stored key = T::KT::FromVariant(k);
-      typename T::VT::Stored value = T::VT::FromVariant(v);
-      if (v != nullptr) REALUnlockObject(v);
-      if (k != nullptr) REALUnlockObject(k);
+      ObjectHandle k(DictionaryKeyAt(dic, i), AdoptLock{});
+      ObjectHandle v(DictionaryGetValue(dic, k.get()), AdoptLock{});
+      typename T::KT::Stored key = T::KT::FromVariant(k.get());
+      typename T::VT::Stored value = T::VT::FromVariant(v.get());
       t.FindOrInsert(key, key).first->value.value = value;
     }
     DictionaryCacheReset();

@@ -135,18 +135,18 @@ class OrderedMapClass {
       RaiseNilObject(kOtherMapNotInitialized);
       return nullptr;
     }
-    REALobject dict = DictionaryNew();
-    if (dict == nullptr) return nullptr;
+    OwnedObject dict(DictionaryNew());
+    if (dict.get() == nullptr) return nullptr;
     Dispatch(d, [&](auto& t) {
       using T = std::decay_t<decltype(t)>;
       for (const auto& e : t.items()) {
         OwnedObject k(T::KT::ToVariant(e.first));
         OwnedObject v(T::VT::ToVariant(e.second.value));
-        DictionarySetValue(dict, k.get(), v.get());
+        DictionarySetValue(dict.get(), k.get(), v.get());
       }
     });
     DictionaryCacheReset();
-    return dict;
+    return dict.Release();
   }
 
   static REALobject Clone(REALobject self) {
@@ -155,9 +155,10 @@ class OrderedMapClass {
       RaiseNilObject(kMapNotInitialized);
       return nullptr;
     }
-    REALobject copy = PluginNewInstance(Records<Member>::map->name);
-    if (copy != nullptr) CopyInto(Data(copy), d);
-    return copy;
+    // A copy that cannot be completed is released, not handed out.
+    OwnedObject copy(PluginNewInstance(Records<Member>::map->name));
+    if (copy.get() != nullptr) CopyInto(Data(copy.get()), d);
+    return copy.Release();
   }
 
   // ---- Whole-map changes and the array cache.

@@ -264,6 +264,12 @@ class OwnedObject {
   OwnedObject(const OwnedObject&) = delete;
   OwnedObject& operator=(const OwnedObject&) = delete;
   REALobject get() const { return object_; }
+  // Hands the reference to the caller.
+  REALobject Release() {
+    REALobject o = object_;
+    object_ = nullptr;
+    return o;
+  }
 
  private:
   REALobject object_;
