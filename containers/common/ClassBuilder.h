@@ -60,20 +60,11 @@ struct GuardedCall;
 template <typename R, typename... A, R (*F)(A...)>
 struct GuardedCall<F> {
   static R Call(A... args) noexcept {
-    // A catch-all outside the ladder: when raising the host exception fails
-    // as well, the call still returns.
-    if constexpr (std::is_void_v<R>) {
-      try {
-        GuardHostCall([&] { F(args...); });
-      } catch (...) {
-      }
-    } else {
-      R result{};
-      try {
-        GuardHostCall([&] { result = F(args...); });
-      } catch (...) {
-      }
-      return result;
+    try {
+      return F(args...);
+    } catch (...) {
+      RaiseCurrentException();
+      if constexpr (!std::is_void_v<R>) return R{};
     }
   }
 };
