@@ -8,8 +8,9 @@
 // front of their chain; removals never shrink it.  Iteration runs through the
 // buckets in ascending index, each chain from the front.
 //
-// Every node and the table itself hold a position-registry slot, so iterators
-// kept by host programs can tell whether their node still exists.
+// The table holds a table-registry slot and every node an element slot of
+// the table, so iterators kept by host programs can tell whether their node
+// still exists.
 #pragma once
 
 #include <algorithm>
@@ -45,30 +46,27 @@ auto AdoptCachedHash(const Key& from, const Key& to) -> decltype(to.hash = from.
 inline void AdoptCachedHash(const int32_t&, const int32_t&) {}
 
 template <typename Value, typename KeyOf, typename Hash, typename Equal>
-class ChainedHashTable {
+class ChainedHashTable : public PositionTable {
  public:
   struct Node {
     template <typename... Args>
     explicit Node(Node* n, Args&&... args) : next(n), value(std::forward<Args>(args)...) {}
     Node* next;
     Value value;
-    RegisteredSlot slot;
+    uint32_t slot = 0;
   };
 
-  ChainedHashTable() : buckets_(NextBucketCount(kInitialBucketHint), nullptr) {
-    slot_.Register(this, 0);
-  }
+  ChainedHashTable()
+      : PositionTable(Tag()), buckets_(NextBucketCount(kInitialBucketHint), nullptr) {}
+  static const void* Tag() { return &kTableTag<ChainedHashTable>; }
   ~ChainedHashTable() { Clear(); }
   ChainedHashTable(const ChainedHashTable&) = delete;
   ChainedHashTable& operator=(const ChainedHashTable&) = delete;
 
   uint32_t size() const { return count_; }
   uint32_t bucket_count() const { return static_cast<uint32_t>(buckets_.size()); }
-  uint32_t slot() const { return slot_.slot(); }
-  PositionToken EndToken() const { return PositionToken{slot_.slot(), slot_.generation()}; }
-  static PositionToken TokenOf(const Node* n) {
-    return PositionToken{n->slot.slot(), n->slot.generation()};
-  }
+  Position EndToken() const { return EndPosition(); }
+  Position TokenOf(const Node* n) const { return PositionOf(n->slot); }
 
   template <typename Key>
   uint32_t BucketOfKey(const Key& key) const {
@@ -100,14 +98,10 @@ class ChainedHashTable {
     for (Node* n = buckets_[b]; n != nullptr; n = n->next) {
       if (Equal()(KeyOf()(n->value), key)) return {n, false};
     }
+    elements().Reserve();
     Node* n = new Node(buckets_[b], std::forward<Args>(args)...);
     AdoptCachedHash(key, KeyOf()(n->value));
-    try {
-      n->slot.Register(n, slot_.slot());
-    } catch (...) {
-      delete n;
-      throw;
-    }
+    n->slot = elements().Acquire(n);
     buckets_[b] = n;
     ++count_;
     return {n, true};
@@ -202,12 +196,12 @@ class ChainedHashTable {
 
   void Destroy(Node* n) {
     --count_;
+    elements().Release(n->slot);
     delete n;
   }
 
   std::vector<Node*> buckets_;
   uint32_t count_ = 0;
-  RegisteredSlot slot_;
 };
 
 }  // namespace kdt

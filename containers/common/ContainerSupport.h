@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "containers/common/PositionRegistry.h"
 #include "errors/Exceptions.h"
@@ -48,83 +49,69 @@ inline REALarray ShareArray(REALarray array) {
   return array;
 }
 
-// Iterator instance data.  The two position words keep the places the
-// families' layouts give them (which one is the case-sensitive one differs
-// between families); each holds a registry slot instead of a pointer, with
-// the slot's generation beside them.  The registered size of an iterator
-// class (16 bytes) leaves room for that word, so no heap record is needed and
-// nothing is left to free when the host drops the iterator.
-struct IteratorData {
-  uint32_t word0;
-  uint32_t word1;
-  uint32_t generation;
-  uint32_t reserved;
-};
+// Iterator instance data: the position the iterator keeps, nothing else.
+// The registered size of an iterator class (16 bytes after rounding) holds
+// it, so no heap record is needed and nothing is left to free when the host
+// drops the iterator.
+using IteratorData = Position;
+static_assert(sizeof(IteratorData) == 16, "an iterator's position fills its 16 bytes");
 
-// Where an iterator family keeps its case-sensitive position: word 0 or 1.
-template <int SWord>
-struct IteratorLayout {
-  static_assert(SWord == 0 || SWord == 1, "a position is word 0 or word 1");
-  static uint32_t& S(IteratorData& d) { return SWord == 0 ? d.word0 : d.word1; }
-  static uint32_t& I(IteratorData& d) { return SWord == 0 ? d.word1 : d.word0; }
+// The top bit of the table slot tells which of the family's two table types
+// a position lies in, so that a container of one case mode passes over the
+// positions of the other without resolving them, stale ones included.
+inline constexpr uint32_t kCaseInsensitiveTable = 0x80000000u;
 
-  static void Set(IteratorData& d, CaseMode mode, PositionToken token) {
-    d.word0 = d.word1 = 0;
-    (mode == CaseMode::S ? S(d) : I(d)) = token.slot;
-    d.generation = token.generation;
-  }
+inline IteratorData InMode(Position p, CaseMode mode) {
+  if (mode == CaseMode::I) p.tableSlot |= kCaseInsensitiveTable;
+  return p;
+}
+inline CaseMode ModeOf(const IteratorData& d) {
+  return (d.tableSlot & kCaseInsensitiveTable) != 0 ? CaseMode::I : CaseMode::S;
+}
+inline bool HasPosition(const IteratorData& d) {
+  return (d.tableSlot & ~kCaseInsensitiveTable) != 0;
+}
 
-  // The position of the iterator, case-sensitive one first; false when the
-  // iterator was never given one.
-  static bool Pick(IteratorData& d, CaseMode* mode, PositionToken* token) {
-    if (S(d) != 0) {
-      *mode = CaseMode::S;
-      *token = PositionToken{S(d), d.generation};
-      return true;
-    }
-    if (I(d) != 0) {
-      *mode = CaseMode::I;
-      *token = PositionToken{I(d), d.generation};
-      return true;
-    }
-    return false;
-  }
-};
-
-// What a position token designates now.
+// What a kept position designates now.
 struct ResolvedPosition {
   enum Kind { kGone, kElement, kEnd } kind = kGone;
-  void* element = nullptr;  // the element's node (kElement)
-  void* table = nullptr;    // the table or tree it belongs to (kElement, kEnd)
-  uint32_t tableSlot = 0;
+  void* element = nullptr;         // the element's node (kElement)
+  PositionTable* table = nullptr;  // the table or tree it belongs to (kElement, kEnd)
+  CaseMode mode = CaseMode::S;
 };
 
-inline ResolvedPosition ResolvePosition(PositionToken token) {
-  const PositionRegistry& registry = PositionRegistry::Instance();
+// TableS, TableI: the family's two table types, each naming the tag it
+// registers with as Tag(); TableI is void for families without one.  The
+// table comes back only as the type of the position's mode.
+template <typename TableS, typename TableI>
+ResolvedPosition ResolvePosition(const IteratorData& p) {
   ResolvedPosition r;
-  void* object = registry.Resolve(token.slot, token.generation);
-  if (object == nullptr) return r;
-  uint32_t owner = registry.Owner(token.slot);
-  if (owner == 0) {
-    r.kind = ResolvedPosition::kEnd;
-    r.table = object;
-    r.tableSlot = token.slot;
-  } else {
-    r.kind = ResolvedPosition::kElement;
-    r.element = object;
-    r.table = registry.Object(owner);
-    r.tableSlot = owner;
+  r.mode = ModeOf(p);
+  uint32_t slot = p.tableSlot & ~kCaseInsensitiveTable;
+  PositionTable* table = nullptr;
+  if (r.mode == CaseMode::S) {
+    table = TableRegistry::Resolve(slot, p.tableGeneration, TableS::Tag());
+  } else if constexpr (!std::is_void_v<TableI>) {
+    table = TableRegistry::Resolve(slot, p.tableGeneration, TableI::Tag());
   }
+  if (table == nullptr) return r;
+  if (p.elementSlot == 0) {
+    r.kind = ResolvedPosition::kEnd;
+  } else {
+    r.element = table->elements().Resolve(p.elementSlot, p.elementGeneration);
+    if (r.element == nullptr) return r;
+    r.kind = ResolvedPosition::kElement;
+  }
+  r.table = table;
   return r;
 }
 
 // Creates an instance of an iterator class through the host and gives it a
 // position.  Returns nil when the host cannot create it.
-template <typename Layout>
-REALobject NewIterator(const ClassRecord& iteratorClass, CaseMode mode, PositionToken token) {
+inline REALobject NewIterator(const ClassRecord& iteratorClass, CaseMode mode, Position position) {
   REALobject it = PluginNewInstance(iteratorClass.name);
   if (it == nullptr) return nullptr;
-  Layout::Set(*InstanceData<IteratorData>(it, iteratorClass), mode, token);
+  *InstanceData<IteratorData>(it, iteratorClass) = InMode(position, mode);
   return it;
 }
 

@@ -3,15 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "containers/common/ContainerSupport.h"
 
 namespace kdt {
 
-// Layout: where the iterator family keeps its case-sensitive position.
 // TableS, TableI: the container's two table types (TableI unused when the
 // keys have no case).
-template <typename Layout, typename TableS, typename TableI, bool kHasCaseModes>
+template <typename TableS, typename TableI, bool kHasCaseModes>
 struct HashPositions {
   // Calls f with the container's table (the case-sensitive one first).
   template <typename Data, typename F>
@@ -22,19 +22,22 @@ struct HashPositions {
     return f(*static_cast<TableS*>(d->tableS));
   }
 
+  static ResolvedPosition Resolve(const IteratorData& data) {
+    return ResolvePosition<TableS, std::conditional_t<kHasCaseModes, TableI, void>>(data);
+  }
+
   // The position iterator `data` holds in table t.  False when it has no
   // position of t's mode or one in another container; a position whose node
   // or table is gone raises and gives false.
   template <typename T>
   static bool Own(T& t, IteratorData& data, ResolvedPosition* out) {
-    uint32_t slot = T::kMode == CaseMode::S ? Layout::S(data) : Layout::I(data);
-    if (slot == 0) return false;
-    *out = ResolvePosition(PositionToken{slot, data.generation});
+    if (!HasPosition(data) || ModeOf(data) != T::kMode) return false;
+    *out = Resolve(data);
     if (out->kind == ResolvedPosition::kGone) {
       RaiseNilObject(kIteratorNotInitialized);
       return false;
     }
-    return out->table == &t;
+    return out->table == static_cast<PositionTable*>(&t);
   }
 
   // Calls f(table, node) at the iterator's element and returns its result.
@@ -43,13 +46,11 @@ struct HashPositions {
   // "Key not found" when endIsError, else does nothing.
   template <typename R, typename F>
   static R At(IteratorData& data, R neutral, bool missingRaises, bool endIsError, F&& f) {
-    CaseMode mode;
-    PositionToken token;
-    if (!Layout::Pick(data, &mode, &token)) {
+    if (!HasPosition(data)) {
       if (missingRaises) RaiseNilObject(kIteratorNotInitialized);
       return neutral;
     }
-    ResolvedPosition p = ResolvePosition(token);
+    ResolvedPosition p = Resolve(data);
     if (p.kind == ResolvedPosition::kGone) {
       RaiseNilObject(kIteratorNotInitialized);
       return neutral;
@@ -59,7 +60,7 @@ struct HashPositions {
       return neutral;
     }
     if constexpr (kHasCaseModes) {
-      if (mode == CaseMode::I) {
+      if (p.mode == CaseMode::I) {
         return f(*static_cast<TableI*>(p.table), static_cast<typename TableI::Node*>(p.element));
       }
     }
@@ -71,29 +72,28 @@ struct HashPositions {
   static void MoveNext(IteratorData& data, bool missingRaises) {
     At(data, 0, missingRaises, false, [&](auto& t, auto* node) {
       auto* next = t.Next(node);
-      Layout::Set(data, std::decay_t<decltype(t)>::kMode,
-                  next != nullptr ? t.TokenOf(next) : t.EndToken());
+      data = InMode(next != nullptr ? t.TokenOf(next) : t.EndToken(),
+                    std::decay_t<decltype(t)>::kMode);
       return 0;
     });
   }
 
   // 1 when both designate the same element, 0 when not, -1 after raising
   // `message` (other is nil, or this iterator has no position).  Elements are
-  // compared by identity and every end position counts as the same position;
-  // nothing of either container is read.
+  // compared by identity and every end position of a live table of the same
+  // case mode counts as the same position.
   static int Same(IteratorData& mine, IteratorData* other, const char* message) {
-    CaseMode mode;
-    PositionToken a;
-    if (other == nullptr || !Layout::Pick(mine, &mode, &a)) {
+    if (other == nullptr || !HasPosition(mine)) {
       RaiseNilObject(message);
       return -1;
     }
-    PositionToken b{mode == CaseMode::S ? Layout::S(*other) : Layout::I(*other), other->generation};
-    if (IsEnd(a) && IsEnd(b)) return 1;
-    return a.slot == b.slot && a.generation == b.generation ? 1 : 0;
+    ResolvedPosition a = Resolve(mine);
+    if (a.kind == ResolvedPosition::kEnd) {
+      ResolvedPosition b = Resolve(*other);
+      if (b.kind == ResolvedPosition::kEnd && ModeOf(*other) == a.mode) return 1;
+    }
+    return mine == *other ? 1 : 0;
   }
-
-  static bool IsEnd(PositionToken t) { return ResolvePosition(t).kind == ResolvedPosition::kEnd; }
 };
 
 }  // namespace kdt

@@ -29,9 +29,6 @@ struct MapData {
 static_assert(sizeof(MapData) == 24, "map instance data is 24 bytes");
 inline constexpr uint32_t kCaseSensitiveOffset = 16;
 
-// Map iterators keep the case-insensitive position first.
-using Layout = IteratorLayout<1>;
-
 // The records of one member, filled when the family's records are built.
 template <typename Member>
 struct Records {
@@ -70,7 +67,7 @@ class HashMapClass {
   using TableI = typename ModeTypes<CaseMode::I>::Table;
   using KeyArg = typename ValueTraits<KeyKind, CaseMode::S>::Arg;
   using ValueArg = typename ValueTraits<ValueKind, CaseMode::S>::Arg;
-  using Positions = HashPositions<Layout, TableS, TableI, kHasCaseModes>;
+  using Positions = HashPositions<TableS, TableI, kHasCaseModes>;
 
   // ---- Properties.
   static int32_t MaxSize(REALobject self) {
@@ -481,8 +478,8 @@ class HashMapClass {
   }
 
   template <typename T>
-  static REALobject MakeIterator(T&, PositionToken token) {
-    return NewIterator<Layout>(*Records<Member>::iterator, T::kMode, token);
+  static REALobject MakeIterator(T&, Position position) {
+    return NewIterator(*Records<Member>::iterator, T::kMode, position);
   }
 
   static IteratorData* OtherData(REALobject other) {

@@ -26,9 +26,6 @@ struct SetData {
 static_assert(sizeof(SetData) == 16, "set instance data is 16 bytes");
 inline constexpr uint32_t kCaseSensitiveOffset = 8;
 
-// Set iterators keep the case-sensitive position first.
-using Layout = IteratorLayout<0>;
-
 template <typename Member>
 struct Records {
   static inline ClassRecord* set = nullptr;
@@ -61,7 +58,7 @@ class HashSetClass {
   using TableS = typename ModeTypes<CaseMode::S>::Table;
   using TableI = typename ModeTypes<CaseMode::I>::Table;
   using KeyArg = typename ValueTraits<ElementKind, CaseMode::S>::Arg;
-  using Positions = HashPositions<Layout, TableS, TableI, kHasCaseModes>;
+  using Positions = HashPositions<TableS, TableI, kHasCaseModes>;
 
   // ---- Properties.
   static int32_t MaxSize(REALobject self) {
@@ -302,8 +299,8 @@ class HashSetClass {
   }
 
   template <typename T>
-  static REALobject MakeIterator(T&, PositionToken token) {
-    return NewIterator<Layout>(*Records<Member>::iterator, T::kMode, token);
+  static REALobject MakeIterator(T&, Position position) {
+    return NewIterator(*Records<Member>::iterator, T::kMode, position);
   }
 };
 

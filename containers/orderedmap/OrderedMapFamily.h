@@ -25,9 +25,6 @@
 namespace kdt {
 namespace orderedmap {
 
-// Map iterators keep the case-insensitive position first.
-using Layout = IteratorLayout<1>;
-
 // The records of one member, filled when the family's records are built.
 template <typename Member>
 struct Records {
@@ -210,15 +207,15 @@ class OrderedMapClass {
     MapData* d = Data(self);
     if (!RequireTree(d)) return;
     Dispatch(d, [&](auto& t) {
-      RemovePosition<Layout>(t, *Records<Member>::iterator, pos, [&] { DropCache(d); });
+      RemovePosition<TreeS, TreeI>(t, *Records<Member>::iterator, pos, [&] { DropCache(d); });
     });
   }
   static void RemoveRange(REALobject self, REALobject first, REALobject last) {
     MapData* d = Data(self);
     if (!RequireTree(d)) return;
     Dispatch(d, [&](auto& t) {
-      RemovePositionRange<Layout>(t, *Records<Member>::iterator, first, last,
-                                  [&] { DropCache(d); });
+      RemovePositionRange<TreeS, TreeI>(t, *Records<Member>::iterator, first, last,
+                                        [&] { DropCache(d); });
     });
   }
   static int32_t RemoveKey(REALobject self, KeyArg key) {
@@ -359,7 +356,7 @@ class OrderedMapClass {
 
   template <typename T>
   static REALobject MakeIterator(T& t, typename T::iterator at) {
-    return NewIterator<Layout>(*Records<Member>::iterator, T::kMode, t.Token(at));
+    return NewIterator(*Records<Member>::iterator, T::kMode, t.Token(at));
   }
 
   static void DropCache(MapData* d) {
@@ -506,7 +503,7 @@ class OrderedMapClass {
 
   template <bool Forward>
   static void Step(REALobject self) {
-    if (StepPosition<Layout, TreeS, TreeI, Forward>(*IterData(self)) != PositionState::kHere)
+    if (StepPosition<TreeS, TreeI, Forward>(*IterData(self)) != PositionState::kHere)
       RaiseNilObject(kIteratorNotInitialized);
   }
 
@@ -515,24 +512,23 @@ class OrderedMapClass {
   template <typename R, typename F>
   static R AtEntry(REALobject self, R neutral, F&& f) {
     R out = neutral;
-    PositionState state =
-        VisitPosition<Layout, TreeS, TreeI>(*IterData(self), [&](auto& t, auto at) {
-          if (at == t.end())
-            RaiseHostException(kKeyNotFoundException, kKeyNotFound);
-          else
-            out = f(t, at);
-        });
+    PositionState state = VisitPosition<TreeS, TreeI>(*IterData(self), [&](auto& t, auto at) {
+      if (at == t.end())
+        RaiseHostException(kKeyNotFoundException, kKeyNotFound);
+      else
+        out = f(t, at);
+    });
     if (state != PositionState::kHere) RaiseNilObject(kIteratorNotInitialized);
     return out;
   }
 
   static uint32_t ComparePositions(REALobject self, REALobject other, bool equal) {
     IteratorData* a = IterData(self);
-    if (other == nullptr || !HasPosition<Layout>(*a)) {
+    if (other == nullptr || !HasPosition(*a)) {
       RaiseNilObject(kOtherIteratorIsNil);
       return 0;
     }
-    return SamePosition<Layout>(*a, *IterData(other)) == equal ? 1u : 0u;
+    return SamePosition(*a, *IterData(other)) == equal ? 1u : 0u;
   }
 };
 

@@ -1,11 +1,12 @@
 // The red-black trees of the ordered maps and sets, with positions that
 // iterators may keep safely.
 //
-// A PositionTree is a std::map or std::set whose every element carries a
-// registry slot bound to its tree node, and which holds a slot of its own for
-// its end position.  Iterators keep only (slot, generation) pairs, so a tree
-// can tell a live position of its own from a stale one or from a position in
-// another tree without following any pointer the iterator kept.
+// A PositionTree is a std::map or std::set whose every element carries an
+// element slot of the tree bound to its tree node, and which holds a
+// table-registry slot of its own.  Iterators keep only slot and generation
+// numbers, so a tree can tell a live position of its own from a stale one or
+// from a position in another tree without following any pointer the iterator
+// kept.
 //
 // The tree never moves once made (the registry holds its address), so it
 // lives on the heap and is neither assignable nor movable.
@@ -24,25 +25,25 @@
 
 namespace kdt {
 
-// What a kept position means for one tree.
-enum class Placement { kGone, kForeign, kHere };
-
 // Container: a std::map or std::set.  SlotOf::Get(element) gives the slot
 // stored with an element.
 template <typename Container, typename SlotOf>
-class PositionTree {
+class PositionTree : public PositionTable {
  public:
   using iterator = typename Container::iterator;
   using value_type = typename Container::value_type;
 
-  PositionTree() { endSlot_.Register(this, 0); }
+  PositionTree() : PositionTable(Tag()) {}
   // A copy holds the same keys and values; every element gets a slot of its
   // own, so no iterator of the original designates anything in the copy.
-  PositionTree(const PositionTree& other) : items_(other.items_) {
-    endSlot_.Register(this, 0);
-    for (iterator it = items_.begin(); it != items_.end(); ++it) Bind(it);
+  PositionTree(const PositionTree& other) : PositionTable(Tag()), items_(other.items_) {
+    for (iterator it = items_.begin(); it != items_.end(); ++it) {
+      elements().Reserve();
+      Bind(it);
+    }
   }
   PositionTree& operator=(const PositionTree&) = delete;
+  static const void* Tag() { return &kTableTag<PositionTree>; }
 
   Container& items() { return items_; }
   const Container& items() const { return items_; }
@@ -54,40 +55,27 @@ class PositionTree {
   // registers the new element's node.
   template <typename... Args>
   iterator EmplaceAt(iterator hint, Args&&... args) {
+    elements().Reserve();
     iterator it = items_.emplace_hint(hint, std::forward<Args>(args)...);
-    try {
-      Bind(it);
-    } catch (...) {
-      items_.erase(it);
-      throw;
-    }
+    Bind(it);
     return it;
   }
 
-  void Erase(iterator it) { items_.erase(it); }
-  void Clear() { items_.clear(); }
+  void Erase(iterator it) {
+    Unbind(it);
+    items_.erase(it);
+  }
+  void Clear() {
+    for (iterator it = items_.begin(); it != items_.end(); ++it) Unbind(it);
+    items_.clear();
+  }
 
   // The position `it` as an iterator keeps it.
-  PositionToken Token(iterator it) const {
-    const RegisteredSlot& slot = it == items_.end() ? endSlot_ : SlotOf::Get(*it);
-    return PositionToken{slot.slot(), slot.generation()};
+  Position Token(iterator it) const {
+    return it == items_.end() ? EndPosition() : PositionOf(SlotOf::Get(*it).slot());
   }
 
-  // Where a kept position lies: gone (its element or tree no longer exists),
-  // in another tree, or here, in which case *out designates it.
-  Placement Locate(PositionToken token, iterator* out) {
-    ResolvedPosition r = ResolvePosition(token);
-    if (r.kind == ResolvedPosition::kGone) return Placement::kGone;
-    if (r.table != static_cast<void*>(this)) return Placement::kForeign;
-    *out = At(r);
-    return Placement::kHere;
-  }
-
-  // The tree and the iterator of a live resolved position; the caller knows
-  // from the iterator's own class which kind of tree the position lies in.
-  static PositionTree& Of(const ResolvedPosition& r) {
-    return *static_cast<PositionTree*>(r.table);
-  }
+  // The iterator of a live resolved position in this tree.
   iterator At(const ResolvedPosition& r) {
     if (r.kind == ResolvedPosition::kEnd) return items_.end();
     return iterator(static_cast<typename iterator::_Base_ptr>(r.element));
@@ -112,75 +100,63 @@ class PositionTree {
 
   // Erases [first, last), which must be a range of this tree.
   void EraseRange(iterator first, iterator last) {
-    if (first == items_.begin() && last == items_.end())
-      items_.clear();
-    else
-      items_.erase(first, last);
+    if (first == items_.begin() && last == items_.end()) {
+      Clear();
+      return;
+    }
+    for (iterator it = first; it != last; ++it) Unbind(it);
+    items_.erase(first, last);
   }
 
  private:
+  // Needs a Reserve of the element slots first; never throws.
   void Bind(iterator it) {
-    SlotOf::Get(*it).Register(const_cast<std::_Rb_tree_node_base*>(it._M_node), endSlot_.slot());
+    SlotOf::Get(*it).Set(elements().Acquire(const_cast<std::_Rb_tree_node_base*>(it._M_node)));
   }
+  void Unbind(iterator it) { elements().Release(SlotOf::Get(*it).slot()); }
 
   Container items_;
-  RegisteredSlot endSlot_;
 };
 
 // The state of the position an iterator keeps.
 enum class PositionState { kNone, kGone, kHere };
 
-// Finds the position kept in an iterator's data (the case-sensitive word
-// first) and, when it is live, calls f(tree, iterator) with the tree of the
-// word's case mode.  TreeS and TreeI derive from PositionTree and name their
-// mode as kMode; TreeI is void for families without a case-insensitive tree,
-// whose iterators only ever hold case-sensitive positions.
-template <typename Layout, typename TreeS, typename TreeI, typename F>
+// Finds the position kept in an iterator's data and, when it is live, calls
+// f(tree, iterator) with the tree it lies in.  TreeS and TreeI derive from
+// PositionTree and name their mode as kMode; TreeI is void for families
+// without a case-insensitive tree.
+template <typename TreeS, typename TreeI, typename F>
 PositionState VisitPosition(IteratorData& data, F&& f) {
-  CaseMode mode;
-  PositionToken token;
-  if (!Layout::Pick(data, &mode, &token)) return PositionState::kNone;
+  if (!HasPosition(data)) return PositionState::kNone;
   if constexpr (std::is_void_v<TreeI>) {
-    if (mode != CaseMode::S) return PositionState::kNone;
+    if (ModeOf(data) != CaseMode::S) return PositionState::kNone;
   }
-  ResolvedPosition r = ResolvePosition(token);
+  ResolvedPosition r = ResolvePosition<TreeS, TreeI>(data);
   if (r.kind == ResolvedPosition::kGone) return PositionState::kGone;
-  if (mode == CaseMode::S) {
-    TreeS& tree = static_cast<TreeS&>(TreeS::Of(r));
+  if (r.mode == CaseMode::S) {
+    TreeS& tree = static_cast<TreeS&>(*r.table);
     f(tree, tree.At(r));
   } else if constexpr (!std::is_void_v<TreeI>) {
-    TreeI& tree = static_cast<TreeI&>(TreeI::Of(r));
+    TreeI& tree = static_cast<TreeI&>(*r.table);
     f(tree, tree.At(r));
   }
   return PositionState::kHere;
 }
 
 // Moves an iterator one element forward or back, staying put at the ends.
-template <typename Layout, typename TreeS, typename TreeI, bool Forward>
+template <typename TreeS, typename TreeI, bool Forward>
 PositionState StepPosition(IteratorData& data) {
-  return VisitPosition<Layout, TreeS, TreeI>(data, [&](auto& tree, auto at) {
+  return VisitPosition<TreeS, TreeI>(data, [&](auto& tree, auto at) {
     using T = std::decay_t<decltype(tree)>;
-    Layout::Set(data, T::kMode, tree.Token(Forward ? tree.Next(at) : tree.Prev(at)));
+    data = InMode(tree.Token(Forward ? tree.Next(at) : tree.Prev(at)), T::kMode);
   });
 }
 
-template <typename Layout>
-bool HasPosition(IteratorData& data) {
-  CaseMode mode;
-  PositionToken token;
-  return Layout::Pick(data, &mode, &token);
-}
-
-// Whether two iterators designate the same position, compared by identity on
-// the word this iterator uses: a stale position equals only the very same
-// stale position.  False when this iterator has no position.
-template <typename Layout>
-bool SamePosition(IteratorData& self, IteratorData& other) {
-  CaseMode mode;
-  PositionToken token;
-  if (!Layout::Pick(self, &mode, &token)) return false;
-  uint32_t word = mode == CaseMode::S ? Layout::S(other) : Layout::I(other);
-  return word == token.slot && other.generation == token.generation;
+// Whether two iterators designate the same position, compared by identity:
+// a stale position equals only the very same stale position.  False when
+// this iterator has no position.
+inline bool SamePosition(const IteratorData& self, const IteratorData& other) {
+  return HasPosition(self) && self == other;
 }
 
 // What an iterator handed to a container designates in the container's tree.
@@ -191,21 +167,16 @@ enum class IteratorArgument {
   kHere,
 };
 
-template <typename Layout, typename Tree>
+template <typename TreeS, typename TreeI, typename Tree>
 IteratorArgument LocateArgument(Tree& tree, const ClassRecord& iteratorClass, REALobject iterator,
                                 typename Tree::iterator* out) {
   if (iterator == nullptr) return IteratorArgument::kAbsent;
   IteratorData& p = *InstanceData<IteratorData>(iterator, iteratorClass);
-  uint32_t slot = Tree::kMode == CaseMode::S ? Layout::S(p) : Layout::I(p);
-  if (slot == 0) return IteratorArgument::kAbsent;
-  switch (tree.Locate(PositionToken{slot, p.generation}, out)) {
-    case Placement::kGone:
-      return IteratorArgument::kGone;
-    case Placement::kForeign:
-      return IteratorArgument::kForeign;
-    case Placement::kHere:
-      break;
-  }
+  if (!HasPosition(p) || ModeOf(p) != Tree::kMode) return IteratorArgument::kAbsent;
+  ResolvedPosition r = ResolvePosition<TreeS, TreeI>(p);
+  if (r.kind == ResolvedPosition::kGone) return IteratorArgument::kGone;
+  if (r.table != static_cast<PositionTable*>(&tree)) return IteratorArgument::kForeign;
+  *out = tree.At(r);
   return IteratorArgument::kHere;
 }
 
@@ -213,11 +184,11 @@ IteratorArgument LocateArgument(Tree& tree, const ClassRecord& iteratorClass, RE
 // or unpositioned one, or one of another tree, changes nothing.  Once pos is
 // accepted, beforeChange runs (also for the end position, which removes
 // nothing).
-template <typename Layout, typename Tree, typename F>
+template <typename TreeS, typename TreeI, typename Tree, typename F>
 void RemovePosition(Tree& tree, const ClassRecord& iteratorClass, REALobject pos,
                     F&& beforeChange) {
   typename Tree::iterator at;
-  IteratorArgument a = LocateArgument<Layout>(tree, iteratorClass, pos, &at);
+  IteratorArgument a = LocateArgument<TreeS, TreeI>(tree, iteratorClass, pos, &at);
   if (a == IteratorArgument::kGone) RaiseNilObject(kIteratorNotInitialized);
   if (a != IteratorArgument::kHere) return;
   beforeChange();
@@ -228,12 +199,12 @@ void RemovePosition(Tree& tree, const ClassRecord& iteratorClass, REALobject pos
 // tree.  Nil or unpositioned iterators are looked at first and change
 // nothing; then a stale one raises; iterators of another tree, or a last
 // that does not follow first, change nothing.
-template <typename Layout, typename Tree, typename F>
+template <typename TreeS, typename TreeI, typename Tree, typename F>
 void RemovePositionRange(Tree& tree, const ClassRecord& iteratorClass, REALobject first,
                          REALobject last, F&& beforeChange) {
   typename Tree::iterator from, to;
-  IteratorArgument a = LocateArgument<Layout>(tree, iteratorClass, first, &from);
-  IteratorArgument b = LocateArgument<Layout>(tree, iteratorClass, last, &to);
+  IteratorArgument a = LocateArgument<TreeS, TreeI>(tree, iteratorClass, first, &from);
+  IteratorArgument b = LocateArgument<TreeS, TreeI>(tree, iteratorClass, last, &to);
   if (a == IteratorArgument::kAbsent || b == IteratorArgument::kAbsent) return;
   if (a == IteratorArgument::kGone || b == IteratorArgument::kGone) {
     RaiseNilObject(kIteratorNotInitialized);

@@ -23,9 +23,6 @@
 namespace kdt {
 namespace orderedset {
 
-// Set iterators keep the case-sensitive position first.
-using Layout = IteratorLayout<0>;
-
 // The records of one member, filled when the family's records are built.
 template <typename Member>
 struct Records {
@@ -168,15 +165,15 @@ class OrderedSetClass {
     SetData* d = Data(self);
     if (!HasTree(d)) return;
     Dispatch(d, [&](auto& t) {
-      RemovePosition<Layout>(t, *Records<Member>::iterator, pos, [&] { DropCache(d); });
+      RemovePosition<TreeS, TreeI>(t, *Records<Member>::iterator, pos, [&] { DropCache(d); });
     });
   }
   static void RemoveRange(REALobject self, REALobject first, REALobject last) {
     SetData* d = Data(self);
     if (!HasTree(d)) return;
     Dispatch(d, [&](auto& t) {
-      RemovePositionRange<Layout>(t, *Records<Member>::iterator, first, last,
-                                  [&] { DropCache(d); });
+      RemovePositionRange<TreeS, TreeI>(t, *Records<Member>::iterator, first, last,
+                                        [&] { DropCache(d); });
     });
   }
   static int32_t RemoveKey(REALobject self, KeyArg key) {
@@ -223,14 +220,13 @@ class OrderedSetClass {
   static void IteratorMovePrev(REALobject self) { Step<false>(self); }
   static KeyArg IteratorKey(REALobject self) {
     KeyArg out = KeyArg();
-    PositionState state =
-        VisitPosition<Layout, TreeS, TreeI>(*IterData(self), [&](auto& t, auto at) {
-          using T = std::decay_t<decltype(t)>;
-          if (at == t.end())
-            RaiseHostException(kKeyNotFoundException, kKeyNotFound);
-          else
-            out = T::KT::ToHost(at->key);
-        });
+    PositionState state = VisitPosition<TreeS, TreeI>(*IterData(self), [&](auto& t, auto at) {
+      using T = std::decay_t<decltype(t)>;
+      if (at == t.end())
+        RaiseHostException(kKeyNotFoundException, kKeyNotFound);
+      else
+        out = T::KT::ToHost(at->key);
+    });
     if (state != PositionState::kHere) RaiseNilObject(kIteratorNotInitialized);
     return out;
   }
@@ -290,7 +286,7 @@ class OrderedSetClass {
 
   template <typename T>
   static REALobject MakeIterator(T& t, typename T::iterator at) {
-    return NewIterator<Layout>(*Records<Member>::iterator, T::kMode, t.Token(at));
+    return NewIterator(*Records<Member>::iterator, T::kMode, t.Token(at));
   }
 
   static void DropCache(SetData* d) { ReleaseArray(d->keysCache); }
@@ -355,18 +351,18 @@ class OrderedSetClass {
 
   template <bool Forward>
   static void Step(REALobject self) {
-    if (StepPosition<Layout, TreeS, TreeI, Forward>(*IterData(self)) == PositionState::kGone)
+    if (StepPosition<TreeS, TreeI, Forward>(*IterData(self)) == PositionState::kGone)
       RaiseNilObject(kIteratorNotInitialized);
   }
 
   static uint32_t ComparePositions(REALobject self, REALobject other, bool equal,
                                    const char* message) {
     IteratorData* a = IterData(self);
-    if (other == nullptr || !HasPosition<Layout>(*a)) {
+    if (other == nullptr || !HasPosition(*a)) {
       RaiseNilObject(message);
       return 0;
     }
-    return SamePosition<Layout>(*a, *IterData(other)) == equal ? 1u : 0u;
+    return SamePosition(*a, *IterData(other)) == equal ? 1u : 0u;
   }
 };
 
