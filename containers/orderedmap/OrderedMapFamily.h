@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "containers/common/ContainerSupport.h"
+#include "containers/orderedmap/KeyIndex.h"
 #include "containers/orderedmap/OrderedTree.h"
 #include "values/HostBridge.h"
 #include "values/ValueTraits.h"
@@ -48,6 +49,8 @@ class OrderedMapClass {
   using KeyKind = typename Member::KeyKind;
   using ValueKind = typename Member::ValueKind;
   static constexpr bool kHasCaseModes = !std::is_same<KeyKind, IntegerKind>::value;
+  // Variant keys are found through an index beside the tree (KeyIndex.h).
+  static constexpr bool kIndexed = std::is_same<KeyKind, VariantKind>::value;
 
   template <CaseMode M>
   struct ModeTypes {
@@ -58,14 +61,24 @@ class OrderedMapClass {
       typename V::Stored value;
       RegisteredSlot slot;
     };
-    using Container = std::map<typename K::Stored, Mapped, KeyOrder<K, !kHasCaseModes>>;
+    using Order = KeyOrder<K, !kHasCaseModes>;
+    using Container = std::conditional_t<kIndexed, std::multimap<typename K::Stored, Mapped, Order>,
+                                         std::map<typename K::Stored, Mapped, Order>>;
     struct SlotOf {
       static const RegisteredSlot& Get(const typename Container::value_type& e) {
         return e.second.slot;
       }
     };
-    struct Tree : PositionTree<Container, SlotOf> {
+    struct KeyOfEntry {
+      static const typename K::Stored& Get(const typename Container::value_type& e) {
+        return e.first;
+      }
+    };
+    using Plain = PositionTree<Container, SlotOf>;
+    using Indexed = IndexedTree<Plain, KeyOfEntry, VariantIndexOrder<M>>;
+    struct Tree : std::conditional_t<kIndexed, Indexed, Plain> {
       using KT = K;
+      using KeyOf = KeyOfEntry;
       using VT = V;
       static constexpr CaseMode kMode = M;
     };
@@ -193,13 +206,13 @@ class OrderedMapClass {
     return WithMap<REALobject>(self, nullptr, [](auto& t) { return MakeIterator(t, t.end()); });
   }
   static REALobject Find(REALobject self, KeyArg key) {
-    return Search(self, key, [](auto& items, const auto& k) { return items.find(k); });
+    return Search(self, key, [](auto& t, const auto& k) { return kdt::FindKey(t, k); });
   }
   static REALobject LowerBound(REALobject self, KeyArg key) {
-    return Search(self, key, [](auto& items, const auto& k) { return items.lower_bound(k); });
+    return Search(self, key, [](auto& t, const auto& k) { return LowerBoundKey(t, k); });
   }
   static REALobject UpperBound(REALobject self, KeyArg key) {
-    return Search(self, key, [](auto& items, const auto& k) { return items.upper_bound(k); });
+    return Search(self, key, [](auto& t, const auto& k) { return UpperBoundKey(t, k); });
   }
 
   // ---- Removal.
@@ -249,24 +262,20 @@ class OrderedMapClass {
       return T::VT::ToHost(at->second.value);
     });
   }
-  // Stores value under key: one lower-bound search, then the value of an
-  // equal key is replaced (the stored key handle stays) or a new entry goes
-  // in at that bound.
+  // Stores value under key: the value of an equal key is replaced (the
+  // stored key handle stays), or a new entry goes in at the key's lower bound.
   static void SetValue(REALobject self, KeyArg key, ValueArg value) {
     MapData* d = Data(self);
     if (!RequireTree(d)) return;
     DropCache(d);
     Dispatch(d, [&](auto& t) {
       using T = std::decay_t<decltype(t)>;
-      typename T::KT::Probe probe(key);
-      auto& items = t.items();
-      auto at = items.lower_bound(probe.get());
-      if (at != items.end() && !items.key_comp()(probe.get(), at->first)) {
-        at->second.value = value;
-        return;
-      }
       using Mapped = typename ModeTypes<T::kMode>::Mapped;
-      t.EmplaceAt(at, T::KT::FromHost(key), Mapped{T::VT::FromHost(value), {}});
+      typename T::KT::Probe probe(key);
+      auto [at, inserted] = FindOrInsert(t, probe.get(), [&](auto emplace) {
+        return emplace(T::KT::FromHost(key), Mapped{T::VT::FromHost(value), {}});
+      });
+      if (!inserted) at->second.value = value;
     });
   }
   static ValueArg Lookup(REALobject self, KeyArg key, ValueArg fallback) {
@@ -343,14 +352,14 @@ class OrderedMapClass {
   template <typename T>
   static typename T::iterator FindKey(T& t, KeyArg key) {
     typename T::KT::Probe probe(key);
-    return t.items().find(probe.get());
+    return kdt::FindKey(t, probe.get());
   }
 
   template <typename F>
   static REALobject Search(REALobject self, KeyArg key, F&& bound) {
     return WithMap<REALobject>(self, nullptr, [&](auto& t) {
       typename std::decay_t<decltype(t)>::KT::Probe probe(key);
-      return MakeIterator(t, bound(t.items(), probe.get()));
+      return MakeIterator(t, bound(t, probe.get()));
     });
   }
 
@@ -417,20 +426,17 @@ class OrderedMapClass {
     struct CacheReset {
       ~CacheReset() { DictionaryCacheReset(); }
     } reset;
-    auto& items = tree->items();
+    using Mapped = typename ModeTypes<T::kMode>::Mapped;
     int32_t count = DictionaryCount(dic);
     for (int32_t i = 0; i < count; ++i) {
       OwnedObject k(DictionaryKeyAt(dic, i));
       OwnedObject v(DictionaryGetValue(dic, k.get()));
       typename T::KT::Stored key = T::KT::FromVariant(k.get());
       typename T::VT::Stored value = T::VT::FromVariant(v.get());
-      auto at = items.lower_bound(key);
-      if (at != items.end() && !items.key_comp()(key, at->first)) {
-        at->second.value = std::move(value);
-      } else {
-        using Mapped = typename ModeTypes<T::kMode>::Mapped;
-        tree->EmplaceAt(at, std::move(key), Mapped{std::move(value), {}});
-      }
+      auto [at, inserted] = FindOrInsert(*tree, key, [&](auto emplace) {
+        return emplace(std::move(key), Mapped{std::move(value), {}});
+      });
+      if (!inserted) at->second.value = std::move(value);
     }
     return tree;
   }

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "containers/common/ContainerSupport.h"
+#include "containers/orderedmap/KeyIndex.h"
 #include "containers/orderedmap/OrderedTree.h"
 #include "values/HostBridge.h"
 #include "values/ValueTraits.h"
@@ -35,6 +36,8 @@ class OrderedSetClass {
  public:
   using ElementKind = typename Member::ElementKind;
   static constexpr bool kHasCaseModes = !std::is_same<ElementKind, IntegerKind>::value;
+  // Variant elements are found through an index beside the tree (KeyIndex.h).
+  static constexpr bool kIndexed = std::is_same<ElementKind, VariantKind>::value;
 
   template <CaseMode M>
   struct ModeTypes {
@@ -55,12 +58,19 @@ class OrderedSetClass {
         return typename K::Less()(KeyOf(a), KeyOf(b));
       }
     };
-    using Container = std::set<Element, Order>;
+    using Container =
+        std::conditional_t<kIndexed, std::multiset<Element, Order>, std::set<Element, Order>>;
     struct SlotOf {
       static const RegisteredSlot& Get(const Element& e) { return e.slot; }
     };
-    struct Tree : PositionTree<Container, SlotOf> {
+    struct KeyOfElement {
+      static const typename K::Stored& Get(const Element& e) { return e.key; }
+    };
+    using Plain = PositionTree<Container, SlotOf>;
+    using Indexed = IndexedTree<Plain, KeyOfElement, VariantIndexOrder<M>>;
+    struct Tree : std::conditional_t<kIndexed, Indexed, Plain> {
       using KT = K;
+      using KeyOf = KeyOfElement;
       static constexpr CaseMode kMode = M;
     };
   };
@@ -151,13 +161,13 @@ class OrderedSetClass {
     return WithSet<REALobject>(self, nullptr, [](auto& t) { return MakeIterator(t, t.end()); });
   }
   static REALobject Find(REALobject self, KeyArg key) {
-    return Search(self, key, [](auto& items, const auto& k) { return items.find(k); });
+    return Search(self, key, [](auto& t, const auto& k) { return kdt::FindKey(t, k); });
   }
   static REALobject LowerBound(REALobject self, KeyArg key) {
-    return Search(self, key, [](auto& items, const auto& k) { return items.lower_bound(k); });
+    return Search(self, key, [](auto& t, const auto& k) { return LowerBoundKey(t, k); });
   }
   static REALobject UpperBound(REALobject self, KeyArg key) {
-    return Search(self, key, [](auto& items, const auto& k) { return items.upper_bound(k); });
+    return Search(self, key, [](auto& t, const auto& k) { return UpperBoundKey(t, k); });
   }
 
   // ---- Removal.  Unlike the maps, a set without a tree ignores positions.
@@ -196,19 +206,19 @@ class OrderedSetClass {
     return WithSet<uint32_t>(self, 0,
                              [&](auto& t) { return FindKey(t, key) != t.end() ? 1u : 0u; });
   }
-  // One lower-bound search; the element goes in at that bound unless an
-  // equal one is there, which the set keeps.
+  // The element goes in at its lower bound unless an equal one is held,
+  // which the set keeps.
   static void Insert(REALobject self, KeyArg key) {
     SetData* d = Data(self);
     if (!RequireTree(d)) return;
     DropCache(d);
     Dispatch(d, [&](auto& t) {
       using T = std::decay_t<decltype(t)>;
-      typename T::KT::Probe probe(key);
-      auto at = t.items().lower_bound(probe.get());
-      if (at != t.end() && !t.items().key_comp()(probe.get(), *at)) return;
       using Element = typename ModeTypes<T::kMode>::Element;
-      t.EmplaceAt(at, Element{T::KT::FromHost(key), {}});
+      typename T::KT::Probe probe(key);
+      FindOrInsert(t, probe.get(), [&](auto emplace) {
+        return emplace(Element{T::KT::FromHost(key), {}});
+      });
     });
   }
 
@@ -273,14 +283,14 @@ class OrderedSetClass {
   template <typename T>
   static typename T::iterator FindKey(T& t, KeyArg key) {
     typename T::KT::Probe probe(key);
-    return t.items().find(probe.get());
+    return kdt::FindKey(t, probe.get());
   }
 
   template <typename F>
   static REALobject Search(REALobject self, KeyArg key, F&& bound) {
     return WithSet<REALobject>(self, nullptr, [&](auto& t) {
       typename std::decay_t<decltype(t)>::KT::Probe probe(key);
-      return MakeIterator(t, bound(t.items(), probe.get()));
+      return MakeIterator(t, bound(t, probe.get()));
     });
   }
 
@@ -323,15 +333,14 @@ class OrderedSetClass {
         RaiseNilObject(kValuesArrayIsNil);
         return;
       }
+      using Element = typename ModeTypes<CaseMode::S>::Element;
       auto tree = std::make_unique<TreeS>();
-      auto& items = tree->items();
       int32_t upper = HostArrayUBound(array);
       for (int32_t i = 0; i <= upper; ++i) {
         typename TreeS::KT::Stored key = element(array, i);
-        auto at = items.lower_bound(key);
-        if (at != items.end() && !items.key_comp()(key, *at)) continue;
-        using Element = typename ModeTypes<CaseMode::S>::Element;
-        tree->EmplaceAt(at, Element{std::move(key), {}});
+        FindOrInsert(*tree, key, [&](auto emplace) {
+          return emplace(Element{std::move(key), {}});
+        });
       }
       Install(Data(self), std::move(tree), true);
     });
