@@ -98,6 +98,7 @@ class SoakDriver {
     int uid;
     int gen;
     bool foreign;  // made by another container
+    bool loose = false;
   };
 
   SoakDriver(Host& host, const Member& member, uint32_t seed)
@@ -352,8 +353,11 @@ class SoakDriver {
       order.erase(order.begin() + from, order.begin() + to);
     }
   }
-  void ModelClear() {
-    table.Clear();
+  void ModelClear(bool newTable) {
+    if (newTable)
+      table = TableModel(cs);  // a constructor makes a new table, maybe in the other mode
+    else
+      table.Clear();
     order.clear();
     Changed();
   }
@@ -391,7 +395,6 @@ class SoakDriver {
     }
     order = next;
     Changed();
-    ++generation;
     if (m.hash) {
       table = TableModel(cs, static_cast<size_t>(Get(c, "BinCount").i()));
       for (size_t i = order.size(); i-- > 0;) table.Set(ForTable(order[i]));
@@ -461,11 +464,16 @@ class SoakDriver {
                                                   Describe(order[index].key));
   }
   bool TookStale() { return Raised("NilObjectException", "Iterator not initialized"); }
-  // An iterator from before a constructor ran again (or of a released
-  // container) is stale, yet it may also be taken as another container's
-  // (nothing happens), and a table's end position is shared by the tables of
-  // one case mode: any of these answers is accepted for it.
-  bool FromBefore(const Kept& t) const { return t.gen != generation; }
+  // A constructor run in the other case mode leaves earlier iterators with no
+  // position in the new mode (nothing happens with them); one of a released
+  // container may be taken as stale or as another container's; a table's end
+  // position is shared by the tables of one mode.  Any of these answers is
+  // accepted for such an iterator.
+  bool FromBefore(const Kept& t) const { return t.loose; }
+  void NewGeneration(bool released, bool newCs) {
+    for (Kept& k : kept) k.loose = k.loose || released || newCs != cs || (m.hash && k.uid == 0);
+    ++generation;
+  }
   bool StaleOrEnd() {
     auto e = h.TakeException();
     return Expect(
@@ -830,7 +838,9 @@ inline void SoakDriver::Step() {
       Word dict = KeepObject(
           Call(c, Below(2) ? "CloneDictionary as Dictionary" : "Operator_Convert as Dictionary"));
       auto entries = h.DictionaryEntries(reinterpret_cast<REALobject>(dict));
-      bool sameOrder = Expect(entries.size() == order.size(), "Dictionary size");
+      bool sameOrder = Expect(entries.size() == order.size(),
+                              "Dictionary holds " + std::to_string(entries.size()) +
+                                  " entries, the map " + std::to_string(order.size()));
       for (size_t i = 0; sameOrder && i < entries.size(); ++i)
         sameOrder = Expect(
             Content(Kind::Variant, entries[i].first) == Content(s.key, order[i].keyRef) &&
@@ -853,6 +863,7 @@ inline void SoakDriver::Step() {
         Own(copy);
       }
       // The copy replaces the container; the old one is released, its iterators go stale.
+      NewGeneration(true, cs);
       Drop(c);
       c = copy;
       Adopt(expected);
@@ -863,12 +874,16 @@ inline void SoakDriver::Step() {
       size_t which = Below(m.set ? 4 : 3);
       Changed();
       if (which == 0) {
+        NewGeneration(true, cs);
         Drop(c);
         c = NewContainer(cs);
       } else if (which == 1) {
-        cs = s.HasCaseModes() ? Below(2) == 0 : true;
+        bool newCs = s.HasCaseModes() ? Below(2) == 0 : true;
+        NewGeneration(false, newCs);
+        cs = newCs;
         Construct(c, cs);
       } else if (which == 2 && !m.set) {
+        NewGeneration(false, cs);
         std::vector<std::pair<Key, std::string>> expected = Expected();
         Word dict = KeepObject(Call(c, "CloneDictionary as Dictionary"));
         if (s.HasCaseModes())
@@ -880,6 +895,7 @@ inline void SoakDriver::Step() {
       } else {  // a set from an array, duplicates included: always case-sensitive
         std::vector<Word> elements;
         std::vector<std::pair<Key, std::string>> expected;
+        NewGeneration(false, true);
         cs = true;
         for (size_t i = Below(12); i > 0; --i) {
           Key e = RandomKey(static_cast<int>(Below(60)));
@@ -893,14 +909,13 @@ inline void SoakDriver::Step() {
         Adopt(expected);
         break;
       }
-      ModelClear();
-      ++generation;
+      ModelClear(true);
       break;
     }
     case 25: {  // Clear now and then
       if (Below(6)) break;
       Call(c, "Clear");
-      ModelClear();
+      ModelClear(false);
       break;
     }
     case 26: {  // an instance no constructor ran on, and an iterator nobody filled
