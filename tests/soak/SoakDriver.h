@@ -897,15 +897,19 @@ inline void SoakDriver::Step() {
         std::vector<std::pair<Key, std::string>> expected;
         NewGeneration(false, true);
         cs = true;
+        // A Variant set also takes an array of Strings, each held as a Variant.
+        bool strings = s.key == Kind::Variant && Below(2) == 0;
         for (size_t i = Below(12); i > 0; --i) {
           Key e = RandomKey(static_cast<int>(Below(60)));
-          elements.push_back(MakeKey(e));
+          if (strings && e.type != 0) continue;
+          elements.push_back(strings ? MakeText(Kind::String, e.name) : MakeKey(e));
           bool dup = false;
           for (auto& x : expected) dup = dup || Same(x.first, e);
           if (!dup) expected.push_back({e, ""});
         }
-        Word array = KeepObject(standin::W(h.NewArray(ArrayType(s.key), elements)));
-        Call(c, "Constructor(Keys() as {K})", {array});
+        Word array = KeepObject(
+            standin::W(h.NewArray(strings ? kdt::kArrayTypeString : ArrayType(s.key), elements)));
+        Call(c, strings ? "Constructor(Keys() as string)" : "Constructor(Keys() as {K})", {array});
         Adopt(expected);
         break;
       }

@@ -6,6 +6,11 @@
 #include "standin/host/HostTesting.h"
 
 namespace kdt_test {
+
+inline void PrintTo(const Member& m, std::ostream* os) {
+  *os << m.spec.Name();
+}
+
 namespace {
 
 class SoakTest : public ::testing::TestWithParam<Member> {};
@@ -13,7 +18,7 @@ class SoakTest : public ::testing::TestWithParam<Member> {};
 TEST_P(SoakTest, RandomCallsMatchTheModel) {
   standin::TestHost host;
   SoakDriver driver(host, GetParam(), 20240607);
-  driver.Run(4000);
+  driver.Run(3000);
   for (const auto& f : driver.findings) ADD_FAILURE() << f;
 }
 
