@@ -17,4 +17,6 @@ for config in plain sanitize; do
   bash scripts/check-exports.sh "$dir/libkdtcontainers.so" || status=1
   (cd "$dir" && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j"$jobs") || status=1
 done
+# A short soak of every member on the sanitizer build.
+KDT_SOAK_BUILD=build/test-sanitize bash scripts/soak.sh 1 20000 || status=1
 exit $status
