@@ -708,6 +708,13 @@ uint64_t Host::Lookups(const std::string& name) const {
   return it == state_->lookups.end() ? 0 : it->second;
 }
 
+std::vector<std::pair<std::string, uint64_t>> Host::Counters() const {
+  std::vector<std::pair<std::string, uint64_t>> out;
+  for (int i = 0; i < kCounterCount; ++i)
+    if (state_->calls[i]) out.emplace_back(CounterName(i), state_->calls[i]);
+  return out;
+}
+
 void Host::ResetCounters() {
   HostLock lock;
   for (auto& c : state_->calls) c = 0;

@@ -260,6 +260,8 @@ class Host {
   // resolver was asked for a name (also for hidden and unknown names).
   uint64_t Calls(const std::string& entry) const;
   uint64_t Lookups(const std::string& name) const;
+  // Every counter that is not zero, by name, in entry-table order.
+  std::vector<std::pair<std::string, uint64_t>> Counters() const;
   void ResetCounters();
 
   // ---- Host values made for the test; each carries one reference the test
