@@ -15,6 +15,7 @@ for config in plain sanitize; do
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKDT_SANITIZE=$sanitize >/dev/null
   cmake --build "$dir" -j"$jobs"
   bash scripts/check-exports.sh "$dir/libkdtcontainers.so" || status=1
+  [ "$config" = plain ] && { bash scripts/check-glibc.sh "$dir/libkdtcontainers.so" || status=1; }
   (cd "$dir" && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j"$jobs") || status=1
 done
 exit $status
