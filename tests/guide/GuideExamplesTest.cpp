@@ -18,6 +18,9 @@
 
 namespace {
 
+using kdt::REALarray;
+using kdt::REALobject;
+using kdt::REALstring;
 using standin::Result;
 using standin::W;
 using standin::Word;
