@@ -30,7 +30,7 @@ cp docs/guide/*.md "$stage/guide/"
 (cd "$stage" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort \
   | xargs sha256sum > SHA256SUMS)
 archive="dist/$name.tar.gz"
-tar --sort=name --owner=0 --group=0 --numeric-owner --mtime="@0" \
+tar --sort=name --owner=0 --group=0 --numeric-owner --mtime="@$(git log -1 --format=%ct 2>/dev/null || echo 0)" \
   -C "$build/stage" -cf - "$name" | gzip -n > "$archive"
 
 # The archive as a user gets it: unpacks, every checksum holds, the plug-in

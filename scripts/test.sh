@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything twice (plain, and with AddressSanitizer + UBSan) and runs
-# every test under qemu-arm in both builds, plus the format and export checks.
+# every test under qemu-arm in both builds, plus the format, export and glibc
+# checks, then builds and verifies the release package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-machine.sh
@@ -18,4 +19,5 @@ for config in plain sanitize; do
   [ "$config" = plain ] && { bash scripts/check-glibc.sh "$dir/libkdtcontainers.so" || status=1; }
   (cd "$dir" && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j"$jobs") || status=1
 done
+bash scripts/package.sh || status=1
 exit $status
