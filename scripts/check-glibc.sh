@@ -6,7 +6,11 @@ set -euo pipefail
 so="$1"
 baseline="${KDT_GLIBC_BASELINE:-2.28}"
 newer() { [ "$(printf '%s\n%s\n' "$baseline" "$1" | sort -V | tail -n1)" != "$baseline" ]; }
-symbols=$(arm-linux-gnueabihf-objdump -T "$so" | grep -o 'GLIBC_[0-9][0-9.]*.*' | awk '{print $1, $NF}')
+dynamic=$(arm-linux-gnueabihf-objdump -T "$so")
+if grep -q 'GLIBC_PRIVATE' <<< "$dynamic"; then
+  echo "$so uses private glibc symbols:"; grep 'GLIBC_PRIVATE' <<< "$dynamic"; exit 1
+fi
+symbols=$(printf '%s\n' "$dynamic" | grep -o 'GLIBC_[0-9][0-9.]*.*' | awk '{print $1, $NF}')
 [ -n "$symbols" ] || { echo "no glibc symbols found in $so"; exit 1; }
 bad=""
 highest="2.0"
