@@ -1,6 +1,6 @@
 // The soak program: every member, in both case modes where it has them, driven
 // with seeded random call sequences against the models.  Usage:
-//   kdt_soak SEED CALLS [MEMBER]
+//   kdt_soak SEED CALLS [MEMBER | --list]
 // CALLS host calls per family, shared among its members; each run of at most
 // kEpisode calls uses a fresh host, whose end checks (leaks, violations,
 // exceptions nobody took) count as findings.  Exit status 1 on any finding.
@@ -24,10 +24,12 @@ int main(int argc, char** argv) {
   const uint32_t seed = argc > 1 ? static_cast<uint32_t>(std::strtoul(argv[1], nullptr, 10)) : 1;
   const uint64_t calls = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1000000;
   const std::string only = argc > 3 ? argv[3] : "";
-  std::printf("soak: seed %u, %llu calls per family\n", seed,
-              static_cast<unsigned long long>(calls));
 
   std::vector<Member> members = kdt_test::AllMembers();
+  if (only == "--list") {
+    for (const Member& m : members) std::printf("%s\n", m.spec.Name().c_str());
+    return 0;
+  }
   std::map<std::string, int> perFamily;
   for (const Member& m : members) ++perFamily[m.Family()];
   std::map<std::string, std::pair<uint64_t, int>> totals;  // calls, findings
@@ -68,6 +70,5 @@ int main(int argc, char** argv) {
   for (const auto& [family, t] : totals)
     std::printf("%-13s %10llu calls, %d findings\n", family.c_str(),
                 static_cast<unsigned long long>(t.first), t.second);
-  std::printf("soak: seed %u, %d findings\n", seed, findings);
   return findings == 0 ? 0 : 1;
 }
