@@ -249,7 +249,8 @@ class HashSetClass {
   }
 
   // Builds the set from a host array whose elements are of kind Source.  A
-  // table the set already holds is released first, with its elements.
+  // table the set already holds is released, with its elements, once the new
+  // one is complete.
   template <typename Source>
   static void FillFromArray(REALobject self, REALarray elements) {
     GuardHostCall([&] {
@@ -257,19 +258,30 @@ class HashSetClass {
         RaiseNilObject(kValuesArrayIsNil);
         return;
       }
+      // Built aside and installed only when complete.
+      SetData built{};
+      Reset(&built, kArraySetsCaseSensitive);
+      try {
+        int32_t upper = HostArrayUBound(elements);
+        Positions::Dispatch(&built, [&](auto& t) {
+          using T = std::decay_t<decltype(t)>;
+          using SourceTraits = ValueTraits<Source, CaseMode::S>;
+          for (int32_t i = 0; i <= upper; ++i) {
+            typename SourceTraits::Arg element = typename SourceTraits::Arg();
+            SourceTraits::ArrayGet(elements, i, &element);
+            typename T::KT::Stored key = Adopt<T>(element);
+            t.FindOrInsert(key, key);
+          }
+        });
+      } catch (...) {
+        Discard(&built);
+        throw;
+      }
       SetData* d = Data(self);
-      Reset(d, kArraySetsCaseSensitive);
-      int32_t upper = HostArrayUBound(elements);
-      Positions::Dispatch(d, [&](auto& t) {
-        using T = std::decay_t<decltype(t)>;
-        using SourceTraits = ValueTraits<Source, CaseMode::S>;
-        for (int32_t i = 0; i <= upper; ++i) {
-          typename SourceTraits::Arg element = typename SourceTraits::Arg();
-          SourceTraits::ArrayGet(elements, i, &element);
-          typename T::KT::Stored key = Adopt<T>(element);
-          t.FindOrInsert(key, key);
-        }
-      });
+      Discard(d);
+      d->caseSensitive = built.caseSensitive;
+      d->tableS = built.tableS;
+      d->tableI = built.tableI;
     });
   }
   // A stored element taking over the lock an array read handed out.

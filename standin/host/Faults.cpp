@@ -3,14 +3,9 @@
 // while the thread is inside plug-in code and not inside a host entry.  The
 // count and the countdown belong to the thread, in static TLS of the program,
 // so they need no allocation themselves.
-#include <dlfcn.h>
-
-#include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "standin/host/Internal.h"
 
@@ -26,7 +21,7 @@ struct ThreadFaults {
 };
 thread_local ThreadFaults t_faults;
 
-bool ShouldFail() {
+[[maybe_unused]] bool ShouldFail() {
   ThreadFaults& f = t_faults;
   if (!f.inPlugin) return false;
   ++f.count;
@@ -62,87 +57,26 @@ PluginCode::~PluginCode() {
 }
 
 }  // namespace detail
+
+// The sanitizer build keeps the sanitizer's own allocator: with malloc
+// replaced there the test program crashed before main, so allocations cannot
+// be made to fail in that build.
+#if defined(__SANITIZE_ADDRESS__)
+bool Host::CanFailLibraryAllocations() {
+  return false;
+}
+}  // namespace standin
+#else
+bool Host::CanFailLibraryAllocations() {
+  return true;
+}
 }  // namespace standin
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-// The sanitizer's allocator comes next in the lookup order.  dlsym may
-// allocate while it looks, so those allocations come from a small arena that
-// is never given back.
-alignas(16) unsigned char g_arena[16384];
-std::atomic<size_t> g_arenaUsed{0};
-thread_local bool t_resolving = false;
-
-bool InArena(const void* p) {
-  auto* b = static_cast<const unsigned char*>(p);
-  return b >= g_arena && b < g_arena + sizeof g_arena;
-}
-
-void* ArenaAlloc(size_t n) {
-  n = (n + 15) & ~size_t{15};
-  size_t at = g_arenaUsed.fetch_add(n);
-  if (at + n > sizeof g_arena) return nullptr;
-  return g_arena + at;
-}
-
-template <class F>
-F Next(std::atomic<F>& cache, const char* name) {
-  F f = cache.load(std::memory_order_acquire);
-  if (f) return f;
-  t_resolving = true;
-  f = reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
-  t_resolving = false;
-  cache.store(f, std::memory_order_release);
-  return f;
-}
-
-using MallocFn = void* (*)(size_t);
-using CallocFn = void* (*)(size_t, size_t);
-using ReallocFn = void* (*)(void*, size_t);
-using FreeFn = void (*)(void*);
-std::atomic<MallocFn> g_malloc{nullptr};
-std::atomic<CallocFn> g_calloc{nullptr};
-std::atomic<ReallocFn> g_realloc{nullptr};
-std::atomic<FreeFn> g_free{nullptr};
-
-void* RealMalloc(size_t n) {
-  if (t_resolving) return ArenaAlloc(n);
-  return Next(g_malloc, "malloc")(n);
-}
-void* RealCalloc(size_t n, size_t size) {
-  if (t_resolving) return ArenaAlloc(n * size);  // the arena is zero and never reused
-  return Next(g_calloc, "calloc")(n, size);
-}
-void* RealRealloc(void* p, size_t n) {
-  if (InArena(p)) {
-    void* q = RealMalloc(n);
-    if (q)
-      std::memcpy(q, p,
-                  std::min(n, static_cast<size_t>(g_arena + sizeof g_arena -
-                                                  static_cast<unsigned char*>(p))));
-    return q;
-  }
-  return Next(g_realloc, "realloc")(p, n);
-}
-void RealFree(void* p) {
-  if (p == nullptr || InArena(p)) return;
-  Next(g_free, "free")(p);
-}
-#else
 extern "C" void* __libc_malloc(size_t);
 extern "C" void* __libc_calloc(size_t, size_t);
 extern "C" void* __libc_realloc(void*, size_t);
-void* RealMalloc(size_t n) {
-  return __libc_malloc(n);
-}
-void* RealCalloc(size_t n, size_t size) {
-  return __libc_calloc(n, size);
-}
-void* RealRealloc(void* p, size_t n) {
-  return __libc_realloc(p, n);
-}
-#endif
 
 }  // namespace
 
@@ -153,7 +87,7 @@ void* malloc(size_t n) {
     errno = ENOMEM;
     return nullptr;
   }
-  return RealMalloc(n);
+  return __libc_malloc(n);
 }
 
 void* calloc(size_t n, size_t size) {
@@ -161,7 +95,7 @@ void* calloc(size_t n, size_t size) {
     errno = ENOMEM;
     return nullptr;
   }
-  return RealCalloc(n, size);
+  return __libc_calloc(n, size);
 }
 
 void* realloc(void* p, size_t n) {
@@ -170,13 +104,8 @@ void* realloc(void* p, size_t n) {
     errno = ENOMEM;
     return nullptr;
   }
-  return RealRealloc(p, n);
+  return __libc_realloc(p, n);
 }
-
-#if defined(__SANITIZE_ADDRESS__)
-void free(void* p) {
-  RealFree(p);
-}
-#endif
 
 }  // extern "C"
+#endif

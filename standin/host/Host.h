@@ -374,6 +374,8 @@ class Host {
   static void FailLibraryAllocation(uint64_t k, bool persist = false);
   static uint64_t LibraryAllocations();
   static bool LibraryAllocationFailed();
+  // False in the sanitizer build, where allocations are never made to fail.
+  static bool CanFailLibraryAllocations();
 
   // ---- Exceptions.  An exception pending when the next Call starts, or at
   // the end, is a violation: a test takes every exception it expects.
