@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -237,15 +236,16 @@ void KeysAndIndex(Program& p) {
   p.Print(p.Caught());
 }
 
-const std::map<std::string, std::function<void(Program&)>>& Twins() {
-  static const std::map<std::string, std::function<void(Program&)>> twins = {
-      {"fill-and-read", FillAndRead},
-      {"walk", Walk},
-      {"remove-while-walking", RemoveWhileWalking},
-      {"range", Range},
-      {"case-insensitive", CaseInsensitive},
-      {"dictionary", DictionaryRoundTrip},
-      {"keys", KeysAndIndex}};
+using Twin = void (*)(Program&);
+
+const std::map<std::string, Twin>& Twins() {
+  static const std::map<std::string, Twin> twins = {{"fill-and-read", &FillAndRead},
+                                                    {"walk", &Walk},
+                                                    {"remove-while-walking", &RemoveWhileWalking},
+                                                    {"range", &Range},
+                                                    {"case-insensitive", &CaseInsensitive},
+                                                    {"dictionary", &DictionaryRoundTrip},
+                                                    {"keys", &KeysAndIndex}};
   return twins;
 }
 
