@@ -292,14 +292,21 @@ void* LoadPlugin(const std::string& path, std::string* copy) {
   char name[] = "/tmp/kdt-plugin-XXXXXX.so";
   int fd = mkstemps(name, 3);
   if (fd < 0) throw std::runtime_error("stand-in host: cannot make a temporary file");
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  const std::string& b = bytes.str();
-  size_t done = 0;
-  while (done < b.size()) {
-    ssize_t n = write(fd, b.data() + done, b.size() - done);
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
+  // Copied in small pieces: a sanitizer build of the plug-in is tens of
+  // megabytes, and a 32-bit process under the sanitizer has little room.
+  std::vector<char> chunk(1 << 16);
+  bool complete = true;
+  while (complete && in) {
+    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    size_t got = static_cast<size_t>(in.gcount()), done = 0;
+    while (done < got) {
+      ssize_t n = write(fd, chunk.data() + done, got - done);
+      if (n <= 0) {
+        complete = false;
+        break;
+      }
+      done += static_cast<size_t>(n);
+    }
   }
   close(fd);
   *copy = name;
@@ -307,7 +314,7 @@ void* LoadPlugin(const std::string& path, std::string* copy) {
   // earlier host of this process loaded the same file.
   void* handle = dlopen(name, RTLD_NOW | RTLD_LOCAL);
   unlink(name);
-  if (!handle || done != b.size())
+  if (!handle || !complete)
     throw std::runtime_error(std::string("stand-in host: cannot load the plug-in: ") +
                              (handle ? "short copy" : dlerror()));
   return handle;
