@@ -131,8 +131,9 @@ class SoakDriver {
       Put(c, k, v);
       ModelPut(key, k, v);
       // The table grows at one exact count.
-      if (m.hash) Expect(Get(c, "BinCount").i() == static_cast<int32_t>(table.bucket_count()),
-                         "BinCount while filling");
+      if (m.hash)
+        Expect(Get(c, "BinCount").i() == static_cast<int32_t>(table.bucket_count()),
+               "BinCount while filling");
     }
     if (prefill > 0) Check();
     while (calls < budget && findings.empty()) {
