@@ -809,6 +809,7 @@ inline void SoakDriver::Step() {
       if (to < from) break;
       Changed();
       ModelErase(from, to);
+      if (to > from) Check();  // rare enough to compare at once, arrays included
       break;
     }
     case 19: {  // isEqual / isNotEqual of two kept iterators: the same position or not
