@@ -32,7 +32,6 @@ struct MemberSpec {
   bool caseSensitive = true;  // the mode the test constructs
 
   bool HasCaseModes() const { return key != Kind::Integer; }
-  bool Holds(Kind k) const { return k != Kind::Integer; }
   // The declaration with {C}, {I}, {K} and {V} put in.
   std::string Decl(const std::string& pattern) const {
     std::string out;

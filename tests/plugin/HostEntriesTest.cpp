@@ -19,40 +19,6 @@ standin::Options Loaded(std::initializer_list<const char*> hidden = {}) {
   return options;
 }
 
-TEST(ResolveHostEntry, NothingBeforeTheHostHandsOverItsResolver) {
-  standin::TestHost host(standin::Options::Bare(2019.0));
-  EXPECT_EQ(kdt::ResolveHostEntry("PluginNewInstance"), nullptr);
-  EXPECT_EQ(kdt::PluginNewInstance("RuntimeException"), nullptr);
-  EXPECT_EQ(host.Lookups("PluginNewInstance"), 0u);
-  REALPluginMain(host.Resolver());
-  EXPECT_NE(kdt::ResolveHostEntry("PluginNewInstance"), nullptr);
-}
-
-TEST(OnceOnlyEntries, LookedUpOnceAndForwarded) {
-  standin::TestHost host(Loaded());
-  kdt::REALstring s = host.NewString("abc");
-  kdt::REALobject o = host.NewDictionary();
-  for (int i = 0; i < 3; ++i) {
-    kdt::REALLockString(s);
-    kdt::REALLockObject(o);
-  }
-  EXPECT_EQ(host.RefCount(s), 4);
-  EXPECT_EQ(host.RefCount(o), 4);
-  for (int i = 0; i < 3; ++i) {
-    kdt::REALUnlockString(s);
-    kdt::REALUnlockObject(o);
-  }
-  EXPECT_EQ(host.RefCount(s), 1);
-  for (const char* name :
-       {"REALLockString", "REALUnlockString", "REALLockObject", "REALUnlockObject"}) {
-    EXPECT_EQ(host.Lookups(name), 1u) << name;
-    EXPECT_EQ(host.Calls(name), 3u) << name;
-  }
-  EXPECT_EQ(kdt::REALGetStringEncoding(s), kdt::kEncodingUTF8);
-  host.Release(s);
-  host.Release(o);
-}
-
 // A missing entry: no call, no out-parameter written, a neutral result, and
 // no second lookup later.
 TEST(OnceOnlyEntries, MissingEntryStaysInert) {

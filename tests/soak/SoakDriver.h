@@ -113,14 +113,29 @@ class SoakDriver {
     for (Word w : mine) h.Release(w);
   }
 
+  static constexpr int kKeyRange = 60;
   std::vector<std::string> findings;
   uint64_t calls = 0;
 
-  // Runs until `budget` host calls are made or a finding stops the run.
-  void Run(uint64_t budget) {
+  // Runs until `budget` host calls are made or a finding stops the run.  The
+  // container starts with `prefill` keys outside the random range: enough of
+  // them make a hash table grow, which the random range alone never does.
+  // Keys of mixed types are not taken (their order is learnt step by step).
+  void Run(uint64_t budget, int prefill = 0) {
     c = NewContainer(s.caseSensitive);
     other = NewContainer(!s.caseSensitive);
     for (int n = 0; n < 5; ++n) Put(other, MakeKey(RandomKey(n)), Value(n));
+    for (int n = kKeyRange; n < kKeyRange + (mixed ? 0 : prefill); ++n) {
+      Key key = RandomKey(n);
+      Word k = MakeKey(key), v = m.set ? 0 : Value(n);
+      Put(c, k, v);
+      ModelPut(key, k, v);
+      // The table grows at one exact count.
+      if (m.hash)
+        Expect(Get(c, "BinCount").i() == static_cast<int32_t>(table.bucket_count()),
+               "BinCount while filling");
+    }
+    if (prefill > 0) Check();
     while (calls < budget && findings.empty()) {
       Step();
       if (findings.empty() && h.ExceptionPending()) {
@@ -525,6 +540,13 @@ class SoakDriver {
                             "value of " + Describe(e.key)))
         return false;
     }
+    if (!m.hash && !mixed && !order.empty()) {  // bounds of a present key: steps seldom try one
+      size_t i = Below(order.size());
+      Word k = MakeKey(order[i].key);
+      if (!At(KeepObject(Call(c, "LowerBound(key as {K}) as {I}", {k})), i, "LowerBound") ||
+          !At(KeepObject(Call(c, "UpperBound(key as {K}) as {I}", {k})), i + 1, "UpperBound"))
+        return false;
+    }
     return true;
   }
   // Mixed Variant keys: the content must match the model, the order is the
@@ -601,7 +623,7 @@ class SoakDriver {
 
 inline void SoakDriver::Step() {
   if (resync && !Resync()) return;
-  int n = static_cast<int>(Below(60));
+  int n = static_cast<int>(Below(kKeyRange));
   Key key = RandomKey(n);
   Word k = MakeKey(key);
   int at = Find(key);
@@ -787,6 +809,7 @@ inline void SoakDriver::Step() {
       if (to < from) break;
       Changed();
       ModelErase(from, to);
+      if (to > from) Check();  // rare enough to compare at once, arrays included
       break;
     }
     case 19: {  // isEqual / isNotEqual of two kept iterators: the same position or not

@@ -38,68 +38,6 @@ bool Mentions(const std::vector<std::string>& lines, const std::string& what) {
   return false;
 }
 
-TEST(StandinRegistration, RecordFormsAreReadAndWord4IsWritten) {
-  for (int version : {13, 11, 9}) {
-    SCOPED_TRACE(version);
-    FakePlugin::recordVersion = version;
-    TestHost host(Fake());
-    ASSERT_EQ(host.AnnouncedVersions(), std::vector<int32_t>{version});
-    const standin::ClassInfo* c = host.FindClass("CounterKDT");
-    ASSERT_NE(c, nullptr);
-    EXPECT_EQ(c->recordVersion, version);
-    EXPECT_EQ(c->dataSize, 16u);
-    EXPECT_EQ(c->dataOffset, 24u);
-    EXPECT_EQ(FakePlugin::registered->dataOffset, 24u);
-    EXPECT_EQ(c->flags, 4u);
-    ASSERT_EQ(c->properties.size(), 2u);
-    EXPECT_EQ(c->properties[1].name, "Flag");
-    EXPECT_TRUE(c->properties[1].standardGetter);
-    EXPECT_EQ(c->properties[1].standardOffset, 4u);
-    ASSERT_EQ(c->methods.size(), 8u);
-    EXPECT_EQ(c->methods[2].declaration, "value(key as Text) as Text");
-    EXPECT_NE(c->methods[2].setter, nullptr);
-    EXPECT_EQ(c->methods[0].parsed.params.size(), 2u);
-    EXPECT_NE(c->destructor, nullptr);
-  }
-  FakePlugin::recordVersion = 13;
-}
-
-TEST(StandinRegistration, ClassReferenceListsClassesInRecordOrder) {
-  TestHost host(Fake());
-  EXPECT_EQ(host.ClassReference(),
-            "# 1 classes, record version 13\n"
-            "class CounterKDT size 16 flags 4 destructor\n"
-            "  property Count as Integer flags 6 getter\n"
-            "  property Flag as Boolean flags 6 standard getter at 4\n"
-            "  method Constructor(start as integer, flag as Boolean = true) flags 4\n"
-            "  method Add(n as integer) as integer flags 4\n"
-            "  method value(key as Text) as Text flags 4 assignable\n"
-            "  method IsPositive as Boolean flags 4\n"
-            "  method BadBoolean as Boolean flags 4\n"
-            "  method Twin as CounterKDT flags 4\n"
-            "  method Absorb(other as CounterKDT) flags 4\n"
-            "  method Vanish flags 4\n");
-}
-
-TEST(StandinResolver, VersionHiddenEntriesAndCounters) {
-  TestHost host(Fake(2013.04).Hide({"REALLockObject", "PluginRegisterClass"}));
-  auto resolve = host.Resolver();
-  EXPECT_EQ(resolve("REALLockObject"), nullptr);
-  EXPECT_EQ(resolve("NoSuchEntry"), nullptr);
-  EXPECT_NE(resolve("REALUnlockObject"), nullptr);
-  EXPECT_EQ(host.Lookups("REALLockObject"), 1u);
-  EXPECT_EQ(host.Lookups("NoSuchEntry"), 1u);
-  EXPECT_TRUE(host.Classes().empty());  // registration was hidden
-  EXPECT_EQ(host.Calls("PluginRegisterClass"), 0u);
-  EXPECT_EQ(host.Lookups("PluginRegisterClass"), 1u);
-  auto version = reinterpret_cast<entry::REALGetRBVersion>(resolve("REALGetRBVersion"));
-  EXPECT_EQ(version(), 2013.04);
-  EXPECT_EQ(host.Calls("REALGetRBVersion"), 1u);
-  host.ResetCounters();
-  EXPECT_EQ(host.Calls("REALGetRBVersion"), 0u);
-  EXPECT_EQ(host.Lookups("REALLockObject"), 0u);
-}
-
 TEST(StandinResolver, HiddenVersionAndNullResolver) {
   {
     TestHost host(Fake(2019.0).Hide({"REALGetRBVersion"}));
@@ -133,50 +71,6 @@ TEST(StandinInstances, DataStartsZeroAtTheOffsetAndDiesAtTheLastUnlock) {
   EXPECT_FALSE(host.IsAlive(o));
   EXPECT_EQ(bytes[24], 0xDD);  // dead data are poisoned
   EXPECT_EQ(host.LiveCount(), 0u);
-}
-
-TEST(StandinCalling, MethodsPropertiesAndAssignment) {
-  TestHost host(Fake());
-  kdt::REALobject c =
-      host.New("CounterKDT", "Constructor(start as integer, flag as Boolean = true)", {5});
-  EXPECT_EQ(host.Get(c, "Flag").word, 1u);  // default true, passed with junk high bits
-  EXPECT_EQ(host.Get(c, "Count").i(), 5);
-  EXPECT_EQ(host.Call(c, "Add(n as integer) as integer", {-7}).i(), -2);
-  EXPECT_FALSE(host.Call(c, "IsPositive as Boolean").b());
-  host.Call(c, "Constructor(start as integer, flag as Boolean = true)", {1, false});
-  EXPECT_EQ(host.Get(c, "Flag").word, 0u);
-
-  kdt::REALtext k = host.NewText("k"), v = host.NewText("v");
-  host.Assign(c, "value(key as Text) as Text", {k}, v);  // c.value(k) = v
-  EXPECT_EQ(host.RefCount(v), 2);
-  auto got = host.Call(c, "value(key as Text) as Text", {k});
-  EXPECT_EQ(host.TextUTF8(got.text()), "v");
-  host.Release(got);
-
-  kdt::REALobject twin = host.Call(c, "Twin as CounterKDT").obj();
-  host.Call(c, "Absorb(other as CounterKDT)", {twin});
-  EXPECT_EQ(host.Get(c, "Count").i(), 2);
-  for (auto ref : {standin::W(twin), standin::W(k), standin::W(v), standin::W(c)})
-    host.Release(ref);
-  EXPECT_EQ(FakePlugin::destroyed, 2);
-  EXPECT_EQ(host.LiveCount(), 0u);
-}
-
-TEST(StandinCalling, ExceptionsAreTakenAfterTheCall) {
-  TestHost host(Fake());
-  kdt::REALobject c =
-      host.New("CounterKDT", "Constructor(start as integer, flag as Boolean = true)", {0});
-  kdt::REALtext k = host.NewText("k");
-  EXPECT_EQ(host.Call(c, "value(key as Text) as Text", {k}).word, 0u);
-  auto e = host.TakeException();
-  ASSERT_TRUE(e.has_value());
-  EXPECT_EQ(e->className, "KeyNotFoundException");
-  EXPECT_EQ(e->message, "Key not found");
-  EXPECT_FALSE(e->messageNil);
-  EXPECT_EQ(e->raisedBy, "RuntimeRaiseException");
-  EXPECT_FALSE(host.ExceptionPending());
-  host.Release(k);
-  host.Release(c);
 }
 
 TEST(StandinExceptions, BuiltInClassesCarryMessageAndErrorNumber) {

@@ -1,5 +1,4 @@
-// The case-fold table against the Unicode data file it was generated from,
-// and the hash step on known inputs.
+// The case-fold table against the Unicode data file it was generated from.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -77,29 +76,6 @@ TEST(CaseFoldTable, MatchesTheUnicodeDataFile) {
                  {0xD800, 0xD800},
                  {0xDFFF, 0xDFFF}})
     EXPECT_EQ(table[c.unit], c.folded) << std::hex << c.unit;
-}
-
-uint32_t HashUnits(uint32_t seed, std::initializer_list<uint32_t> units, bool fold = false) {
-  uint32_t h = seed;
-  for (uint32_t u : units) h = kdt::HashStep(h, fold ? kdt::CaseFoldTable()[u] : u);
-  return h;
-}
-
-TEST(HashStep, KnownValues) {
-  EXPECT_EQ(HashUnits(0, {'a', 'b', 'c'}), 26499u);
-  EXPECT_EQ(HashUnits(0, {'A', 'B', 'C'}), 17763u);
-  EXPECT_EQ(HashUnits(0, {'A', 'B', 'C'}, true), 26499u);
-  EXPECT_EQ(HashUnits(1, {'a', 'b', 'c'}), 30595u);
-  EXPECT_EQ(HashUnits(1, {'A', 'B', 'C'}, true), 30595u);
-  EXPECT_EQ(HashUnits(0, {0xC3, 0xA9}), 3289u);
-  EXPECT_EQ(HashUnits(0, {0xC9}, true), 233u);
-  // The top four bits are folded back in and cleared: a long run never
-  // leaves the low 28 bits.
-  uint32_t h = 0;
-  for (int i = 0; i < 1000; ++i) h = kdt::HashStep(h, 0xFFFF);
-  EXPECT_EQ(h & 0xF0000000u, 0u);
-  // x = 0x12345678 << 4 + 0 = 0x23456780; g = 0x20000000; h = x ^ g ^ 0x20.
-  EXPECT_EQ(kdt::HashStep(0x12345678u, 0), 0x034567A0u);
 }
 
 }  // namespace
