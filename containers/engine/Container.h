@@ -7,15 +7,19 @@
 // MaxSize.  A container holds one table, case-sensitive (tableS) or not
 // (tableI; Integer keys have no case and only tableS); every call picks it
 // once and runs on that table's concrete type, so a lookup makes no virtual
-// call.  The shapes add what only they do (shape/MapClass.h,
-// shape/SetClass.h).
+// call.  The shapes add what only they do and declare the methods
+// (shape/MapClass.h, shape/SetClass.h); the storages add their own
+// declarations (engine/StorageRows.h).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
+#include "containers/engine/ClassBuilder.h"
 #include "containers/shape/Shapes.h"
 #include "containers/storage/Positions.h"
 #include "errors/Exceptions.h"
@@ -271,6 +275,18 @@ class Container {
   }
   static uint32_t IteratorIsNotEqual(REALobject self, REALobject other) {
     return ComparePositions(self, other, false, Shape::kNotEqualNil);
+  }
+
+  // The properties of every container class; the shapes declare the methods.
+  static std::vector<PropertyRow> Properties() {
+    return {
+        {"CaseSensitive", "Boolean", StandardGetter(), offsetof(Data, caseSensitive),
+         When::kCaseModes},
+        {"MaxSize", "Integer", Guarded<&MaxSize>()},
+        {"Count", "Integer", Guarded<&Count>()},
+        PropertyRow(When::kStorageRows),
+        {"Empty", "Boolean", Guarded<&Empty>()},
+    };
   }
 
  protected:

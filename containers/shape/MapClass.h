@@ -105,17 +105,6 @@ class MapClass : public Container<Member> {
   }
 
   // ---- Declarations.
-  static std::vector<PropertyRow> Properties() {
-    using C = MapClass;
-    return {
-        {"CaseSensitive", "Boolean", StandardGetter(), MapShape::kCaseSensitiveOffset,
-         When::kCaseModes},
-        {"MaxSize", "Integer", Guarded<&C::MaxSize>()},
-        {"Count", "Integer", Guarded<&C::Count>()},
-        PropertyRow(When::kStorageRows),
-        {"Empty", "Boolean", Guarded<&C::Empty>()},
-    };
-  }
   static std::vector<MethodRow> Methods() {
     using C = MapClass;
     return {

@@ -45,17 +45,6 @@ class SetClass : public Container<Member> {
   }
 
   // ---- Declarations.
-  static std::vector<PropertyRow> Properties() {
-    using C = SetClass;
-    return {
-        {"CaseSensitive", "Boolean", StandardGetter(), SetShape::kCaseSensitiveOffset,
-         When::kCaseModes},
-        {"MaxSize", "Integer", Guarded<&C::MaxSize>()},
-        {"Count", "Integer", Guarded<&C::Count>()},
-        PropertyRow(When::kStorageRows),
-        {"Empty", "Boolean", Guarded<&C::Empty>()},
-    };
-  }
   static std::vector<MethodRow> Methods() {
     using C = SetClass;
     return {

@@ -4,6 +4,7 @@
 // which maps and sets answer a host differently; the code is the engine's.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "containers/storage/Positions.h"
@@ -25,7 +26,9 @@ struct MapData {
   uint8_t caseSensitive;  // read by the host itself (standard getter)
   uint8_t unused[7];
 };
-static_assert(sizeof(MapData<void, void>) == 24, "map instance data is 24 bytes");
+using AnyMapData = MapData<void, void>;
+static_assert(sizeof(AnyMapData) == 24 && offsetof(AnyMapData, caseSensitive) == 16,
+              "map instance data is 24 bytes, the case flag at 16");
 
 // Instance data of a set (16 bytes).
 template <typename TableS, typename TableI>
@@ -36,12 +39,13 @@ struct SetData {
   uint8_t unused[3];
   REALarray keysCache;
 };
-static_assert(sizeof(SetData<void, void>) == 16, "set instance data is 16 bytes");
+using AnySetData = SetData<void, void>;
+static_assert(sizeof(AnySetData) == 16 && offsetof(AnySetData, caseSensitive) == 8,
+              "set instance data is 16 bytes, the case flag at 8");
 
 struct MapShape {
   template <typename TableS, typename TableI>
   using Data = MapData<TableS, TableI>;
-  static constexpr uint32_t kCaseSensitiveOffset = 16;
   // V: the value's traits.
   template <typename V>
   struct Payload {
@@ -61,7 +65,6 @@ struct MapShape {
 struct SetShape {
   template <typename TableS, typename TableI>
   using Data = SetData<TableS, TableI>;
-  static constexpr uint32_t kCaseSensitiveOffset = 8;
   template <typename V>
   struct Payload {};
   static constexpr bool kHasValues = false;
