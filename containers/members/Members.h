@@ -1,11 +1,14 @@
 // The member table: the 26 container classes, each with its iterator class,
 // in the order the host registers them (the 16 with Text keys or values
 // first).  A row names the class, its iterator class, its shape (what sits
-// beside a key: shape/MapClass.h, shape/SetClass.h, where every declaration
-// of the class is listed), its storage (storage/HashStorage.h, or
-// storage/TreeStorage.h with keys ascending or from the greatest down), its
-// key (or element) and value kinds, the type words its declarations use, and
-// MaxSize.
+// beside a key), its storage (hash table, or tree with keys ascending or from
+// the greatest down), its key (or element) and value kinds, the type words
+// its declarations use, and MaxSize.
+//
+// Where a declaration's code is: the methods of MapShape and SetShape are
+// listed in shape/MapClass.h and shape/SetClass.h, the properties in
+// engine/Container.h, the storage's own in engine/StorageRows.h; each row
+// names its function, defined in the same file or in engine/Container.h.
 //
 // A tree's MaxSize is 4294967295 divided by the size of one node: 32 bytes
 // for a map with String, Text or Variant keys, 28 with Integer keys and
