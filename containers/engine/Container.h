@@ -72,7 +72,8 @@ class OwnedObject {
   OwnedObject(const OwnedObject&) = delete;
   OwnedObject& operator=(const OwnedObject&) = delete;
   REALobject get() const { return object_; }
-  REALobject release() {
+  // Hands the reference to the caller.
+  REALobject Release() {
     REALobject o = object_;
     object_ = nullptr;
     return o;
@@ -149,9 +150,10 @@ class Container {
   static REALobject Clone(REALobject self) {
     Data* d = DataOf(self);
     if (!Require(d)) return nullptr;
-    REALobject copy = PluginNewInstance(Records<Member>::container->name);
-    if (copy != nullptr) CopyInto(DataOf(copy), d);
-    return copy;
+    // A copy that cannot be completed is released, not handed out.
+    OwnedObject copy(PluginNewInstance(Records<Member>::container->name));
+    if (copy.get() != nullptr) CopyInto(DataOf(copy.get()), d);
+    return copy.Release();
   }
   static void Destroy(REALobject self) { Discard(DataOf(self)); }
 

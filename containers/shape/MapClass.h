@@ -40,19 +40,20 @@ class MapClass : public Container<Member> {
       RaiseNilObject(kOtherMapNotInitialized);
       return nullptr;
     }
-    REALobject dict = DictionaryNew();
-    if (dict == nullptr) return nullptr;
+    // Every reference the call makes is given back if a conversion fails.
+    OwnedObject dict(DictionaryNew());
+    if (dict.get() == nullptr) return nullptr;
     Dispatch(d, [&](auto& t) {
       using T = std::decay_t<decltype(t)>;
       using V = ValueTraitsOf<T::kMode>;
       Base::ForEach(t, [&](auto at) {
         OwnedObject k(T::KT::ToVariant(T::KeyOf(at)));
         OwnedObject v(V::ToVariant(T::PayloadOf(at).value));
-        DictionarySetValue(dict, k.get(), v.get());
+        DictionarySetValue(dict.get(), k.get(), v.get());
       });
     });
     DictionaryCacheReset();
-    return dict;
+    return dict.Release();
   }
 
   static ValueArg GetValue(REALobject self, KeyArg key) {
