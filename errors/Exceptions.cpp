@@ -52,6 +52,13 @@ void RaiseRangeException(int64_t value, int64_t lowest, int64_t limit, const cha
   RaiseHostException(kOutOfBoundsException, message.get());
 }
 
+void RaiseCurrentException() noexcept {
+  try {
+    GuardHostCall([] { throw; });
+  } catch (...) {
+  }
+}
+
 REALstring BuildHostString(const void* bytes, int64_t length, uint32_t encoding) {
   if (bytes == nullptr || length <= 0 || length > 0x7FFFFFFF) return nullptr;
   REALstring text = nullptr;

@@ -89,4 +89,9 @@ bool GuardHostCall(Work&& work) {
   return false;
 }
 
+// From inside a handler: raises the host exception for the exception being
+// handled, as GuardHostCall does.  Never throws; when raising fails as well,
+// nothing is reported.  One copy of the ladder for every registered function.
+void RaiseCurrentException() noexcept;
+
 }  // namespace kdt

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything twice (plain, and with AddressSanitizer + UBSan) and runs
-# every test under qemu-arm in both builds, plus the format and export checks.
+# every test under qemu-arm in both builds, plus the format, export and glibc
+# checks, then builds and verifies the release package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-machine.sh
@@ -15,6 +16,10 @@ for config in plain sanitize; do
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKDT_SANITIZE=$sanitize >/dev/null
   cmake --build "$dir" -j"$jobs"
   bash scripts/check-exports.sh "$dir/libkdtcontainers.so" || status=1
+  [ "$config" = plain ] && { bash scripts/check-glibc.sh "$dir/libkdtcontainers.so" || status=1; }
   (cd "$dir" && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j"$jobs") || status=1
 done
+# A short soak of every member on the sanitizer build.
+KDT_SOAK_BUILD=build/test-sanitize bash scripts/soak.sh 1 20000 || status=1
+bash scripts/package.sh || status=1
 exit $status

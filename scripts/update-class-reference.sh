@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Rewrites docs/class-reference.txt from what the plug-in registers.  Run it
+# Rewrites docs/class-reference.txt and the member tables of the user guide
+# (docs/guide) from what the plug-in registers.  Run it
 # after a deliberate change to a class record, and review the diff.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -7,4 +8,5 @@ cmake -S . -B build/release -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-armhf.cmake \
   -DCMAKE_BUILD_TYPE=Release -DKDT_BUILD_TESTS=OFF >/dev/null
 cmake --build build/release -j"$(nproc)" --target kdt_class_reference
 qemu-arm -L /usr/arm-linux-gnueabihf build/release/kdt_class_reference > docs/class-reference.txt
+qemu-arm -L /usr/arm-linux-gnueabihf build/release/kdt_class_reference --guide docs/guide
 echo "docs/class-reference.txt: $(grep -c '^class ' docs/class-reference.txt) classes"

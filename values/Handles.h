@@ -120,6 +120,9 @@ using RBStringI = HostHandle<StringRefPolicy, CaseMode::I>;
 using RBTextS = HostHandle<TextRefPolicy, CaseMode::S>;
 using RBTextI = HostHandle<TextRefPolicy, CaseMode::I>;
 using RBVariantS = HostHandle<ObjectRefPolicy, CaseMode::S>;
+// An object reference a call owns: given back on every way out unless the
+// call hands it on with Release().
+using ObjectHandle = HostHandle<ObjectRefPolicy, CaseMode::S>;
 using RBVariantI = HostHandle<ObjectRefPolicy, CaseMode::I>;
 
 static_assert(sizeof(RBStringS) == 8 && sizeof(RBTextI) == 8 && sizeof(RBVariantS) == 8,

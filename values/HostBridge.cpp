@@ -1,5 +1,7 @@
 #include "values/HostBridge.h"
 
+#include <mutex>
+
 #include "errors/Exceptions.h"
 #include "plugin/PluginMain.h"
 #include "plugin/host/HostEntries.h"
@@ -9,8 +11,13 @@ namespace kdt {
 namespace {
 
 DictionaryMethodCache gDictionaryCache = {nullptr, nullptr, nullptr, nullptr};
+// Containers on different threads may read or write Dictionaries at once;
+// each lookup in the cache and the call of the method it gives hold this
+// lock, so no thread calls a method loaded for another thread's Dictionary.
+std::mutex gDictionaryMutex;
 
 // Points the cache at d, loading its methods when d is not the one cached.
+// The caller holds gDictionaryMutex.
 const DictionaryMethodCache& DictionaryMethods(REALobject d) {
   DictionaryMethodCache& c = gDictionaryCache;
   if (d != c.instance) {
@@ -140,23 +147,27 @@ int32_t DictionaryCount(REALobject d) {
 
 void DictionarySetValue(REALobject d, REALobject key, REALobject value) {
   if (d == nullptr) return;
+  std::lock_guard<std::mutex> lock(gDictionaryMutex);
   const DictionaryMethodCache& c = DictionaryMethods(d);
   if (c.setValue != nullptr) c.setValue(d, key, value);
 }
 
 REALobject DictionaryGetValue(REALobject d, REALobject key) {
   if (d == nullptr) return nullptr;
+  std::lock_guard<std::mutex> lock(gDictionaryMutex);
   const DictionaryMethodCache& c = DictionaryMethods(d);
   return c.getValue != nullptr ? c.getValue(d, key) : nullptr;
 }
 
 REALobject DictionaryKeyAt(REALobject d, int32_t index) {
   if (d == nullptr) return nullptr;
+  std::lock_guard<std::mutex> lock(gDictionaryMutex);
   const DictionaryMethodCache& c = DictionaryMethods(d);
   return c.keyAt != nullptr ? c.keyAt(d, index) : nullptr;
 }
 
 void DictionaryCacheReset() {
+  std::lock_guard<std::mutex> lock(gDictionaryMutex);
   gDictionaryCache.instance = nullptr;
 }
 

@@ -2,7 +2,9 @@
 // with them.
 //
 // Dictionary methods are loaded by declaration for one Dictionary at a time
-// and kept until another Dictionary is used or the cache is reset.  Array
+// and kept until another Dictionary is used or the cache is reset.  The
+// cache is shared by all threads and locked for each lookup and the call
+// that follows it.  Array
 // elements are read and written in place where the host keeps them in a
 // plain block (hosts before 2017.0), else through the host's accessors.
 #pragma once

@@ -1,5 +1,7 @@
 #include "values/VariantKeys.h"
 
+#include <cmath>
+
 #include "plugin/host/HostEntries.h"
 #include "values/StringKeys.h"
 
@@ -41,15 +43,10 @@ uint32_t HashVariant(REALobject v) {
   return VariantHash(v);
 }
 
+// Two different, non-nil Variants that both have type code t.
 template <CaseMode Mode>
-int32_t CompareVariants(REALobject a, REALobject b) {
-  if (a == b) return 0;
-  if (a == nullptr) return -1;
-  if (b == nullptr) return 1;
-  const int32_t ta = VariantTypeCode(a);
-  const int32_t tb = VariantTypeCode(b);
-  if (ta != tb) return OrderByReference(a, b);
-  switch (ta) {
+int32_t CompareSameCode(REALobject a, REALobject b, int32_t t) {
+  switch (t) {
     case kVarTypeNil:
       return 0;
     case kVarTypeInteger:
@@ -72,13 +69,47 @@ int32_t CompareVariants(REALobject a, REALobject b) {
     default:
       break;
   }
-  if (IsStringCode(ta)) {
+  if (IsStringCode(t)) {
     OwnedString sa(VariantToString(a), AdoptLock{});
     OwnedString sb(VariantToString(b), AdoptLock{});
     return Mode == CaseMode::S ? StringCompareS(sa.get(), sb.get())
                                : StringCompareI(sa.get(), sb.get());
   }
   return OrderByReference(a, b);
+}
+
+template <CaseMode Mode>
+int32_t CompareVariants(REALobject a, REALobject b) {
+  if (a == b) return 0;
+  if (a == nullptr) return -1;
+  if (b == nullptr) return 1;
+  const int32_t ta = VariantTypeCode(a);
+  const int32_t tb = VariantTypeCode(b);
+  if (ta != tb) return OrderByReference(a, b);
+  return CompareSameCode<Mode>(a, b, ta);
+}
+
+// Numbers ascending, then every NaN, NaNs among themselves by reference.
+template <typename T>
+int32_t IndexOrderNumbers(T x, T y, REALobject a, REALobject b) {
+  const bool nx = std::isnan(x), ny = std::isnan(y);
+  if (nx && ny) return OrderByReference(a, b);
+  if (nx != ny) return nx ? 1 : -1;
+  return Order(x, y);
+}
+
+template <CaseMode Mode>
+int32_t IndexOrderVariants(REALobject a, REALobject b) {
+  if (a == b) return 0;
+  if (a == nullptr) return -1;
+  if (b == nullptr) return 1;
+  const int32_t ta = VariantTypeCode(a);
+  const int32_t tb = VariantTypeCode(b);
+  if (ta != tb) return ta < tb ? -1 : 1;
+  if (ta == kVarTypeSingle) return IndexOrderNumbers(VariantToSingle(a), VariantToSingle(b), a, b);
+  if (ta == kVarTypeDouble || ta == kVarTypeCurrency)
+    return IndexOrderNumbers(VariantToDouble(a), VariantToDouble(b), a, b);
+  return CompareSameCode<Mode>(a, b, ta);
 }
 
 }  // namespace
@@ -98,6 +129,12 @@ int32_t VariantCompareS(REALobject a, REALobject b) {
 }
 int32_t VariantCompareI(REALobject a, REALobject b) {
   return CompareVariants<CaseMode::I>(a, b);
+}
+int32_t VariantIndexOrderS(REALobject a, REALobject b) {
+  return IndexOrderVariants<CaseMode::S>(a, b);
+}
+int32_t VariantIndexOrderI(REALobject a, REALobject b) {
+  return IndexOrderVariants<CaseMode::I>(a, b);
 }
 
 }  // namespace kdt

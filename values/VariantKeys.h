@@ -42,6 +42,15 @@ uint32_t VariantHashI(REALobject v);
 int32_t VariantCompareS(REALobject a, REALobject b);
 int32_t VariantCompareI(REALobject a, REALobject b);
 
+// A strict total order over Variants that is 0 exactly where the compare
+// above is 0.  The compare orders Variants of different codes by reference
+// and puts a NaN after every number both ways, so it is not transitive and
+// cannot guide a search over mixed keys; this order sorts by type code
+// first, puts NaNs after all numbers of their code (among themselves by
+// reference) and agrees with the compare everywhere else.
+int32_t VariantIndexOrderS(REALobject a, REALobject b);
+int32_t VariantIndexOrderI(REALobject a, REALobject b);
+
 struct RBVariantHashS {
   uint32_t operator()(const RBVariantS& a) const {
     if (a.hash == 0) a.hash = VariantHashS(a.get());

@@ -98,19 +98,20 @@ HostFunction AsHostFunction(F* function) {
   return reinterpret_cast<HostFunction>(function);
 }
 
-// F as the host calls it: under the exception guard, answering 0 or nil when
-// the guard raised instead.
+// A method, getter or setter as the host calls it: whatever it throws ends
+// in the matching host exception and the neutral result (zero, false, nil),
+// never in unwinding through the host's frames, which would end the host
+// process.  The handlers cost nothing until something throws.
 template <auto F>
 struct GuardedCall;
 template <typename R, typename... A, R (*F)(A...)>
 struct GuardedCall<F> {
-  static R Call(A... args) {
-    if constexpr (std::is_void_v<R>) {
-      GuardHostCall([&] { F(args...); });
-    } else {
-      R result{};
-      GuardHostCall([&] { result = F(args...); });
-      return result;
+  static R Call(A... args) noexcept {
+    try {
+      return F(args...);
+    } catch (...) {
+      RaiseCurrentException();
+      if constexpr (!std::is_void_v<R>) return R{};
     }
   }
 };

@@ -111,7 +111,6 @@ class Container {
   using TableS = Table<CaseMode::S>;
   using TableI = std::conditional_t<kHasCaseModes, Table<CaseMode::I>, void>;
   using Data = typename Shape::template Data<TableS, TableI>;
-  using Layout = typename Shape::Layout;
   using KeyArg = typename ValueTraits<KeyKind, CaseMode::S>::Arg;
   using ValueArg = typename ValueTraits<ValueKind, CaseMode::S>::Arg;
 
@@ -469,25 +468,26 @@ class Container {
   // ---- Positions kept by iterators.
   template <typename T>
   static REALobject NewIterator(T& t, typename T::Pos at) {
-    PositionToken token = t.Token(at);
+    IteratorData position = InMode(t.Token(at), T::kMode);
     REALobject it = PluginNewInstance(Records<Member>::iterator->name);
     if (it == nullptr) return nullptr;
-    Layout::Set(*IterData(it), T::kMode, token);
+    *IterData(it) = position;
     return it;
+  }
+  static ResolvedPosition Resolve(const IteratorData& data) {
+    return ResolvePosition<TableS, TableI>(data);
   }
 
   enum class State { kNone, kGone, kHere };
-  // Finds the position an iterator keeps (the case-sensitive word first)
-  // and, when it is live, calls f(table, position).
+  // Finds the position an iterator keeps and, when it is live, calls
+  // f(table, position) with the table it lies in.
   template <typename F>
   static State Visit(IteratorData& data, F&& f) {
-    CaseMode mode;
-    PositionToken token;
-    if (!Layout::Pick(data, &mode, &token)) return State::kNone;
-    if (!kHasCaseModes && mode != CaseMode::S) return State::kNone;
-    ResolvedPosition r = ResolvePosition(token);
+    if (!HasPosition(data)) return State::kNone;
+    if (!kHasCaseModes && ModeOf(data) != CaseMode::S) return State::kNone;
+    ResolvedPosition r = Resolve(data);
     if (r.kind == ResolvedPosition::kGone) return State::kGone;
-    if (mode == CaseMode::S) {
+    if (r.mode == CaseMode::S) {
       TableS& t = TableS::Of(r);
       f(t, t.At(r));
     } else if constexpr (kHasCaseModes) {
@@ -501,7 +501,7 @@ class Container {
   static void Step(REALobject self, F&& step) {
     IteratorData& data = *IterData(self);
     State state = Visit(data, [&](auto& t, auto at) {
-      Layout::Set(data, std::decay_t<decltype(t)>::kMode, t.Token(step(t, at)));
+      data = InMode(t.Token(step(t, at)), std::decay_t<decltype(t)>::kMode);
     });
     if (state == State::kGone || (state == State::kNone && Shape::kStrictPositions))
       RaiseNilObject(kIteratorNotInitialized);
@@ -520,25 +520,23 @@ class Container {
     if (state != State::kHere) RaiseNilObject(kIteratorNotInitialized);
     return out;
   }
-  // Positions compare by identity on the word this iterator uses, so a
-  // stale position equals only the very same stale position; with hash
-  // storage every end position is the same position.
+  // Positions compare by identity, so a stale position equals only the very
+  // same stale position; with hash storage the end positions of all live
+  // tables of one case mode are the same position.
   static uint32_t ComparePositions(REALobject self, REALobject other, bool equal,
                                    const char* nilMessage) {
-    CaseMode mode;
-    PositionToken mine;
-    if (other == nullptr || !Layout::Pick(*IterData(self), &mode, &mine)) {
+    const IteratorData& mine = *IterData(self);
+    if (other == nullptr || !HasPosition(mine)) {
       RaiseNilObject(nilMessage);
       return 0;
     }
-    IteratorData& o = *IterData(other);
-    PositionToken theirs{Layout::Word(o, mode), o.generation};
-    bool same = theirs.slot == mine.slot && theirs.generation == mine.generation;
-    if (!same && Storage::kEndsCompareEqual) same = IsEndPosition(mine) && IsEndPosition(theirs);
+    const IteratorData& theirs = *IterData(other);
+    bool same = mine == theirs;
+    if (!same && Storage::kEndsCompareEqual) {
+      same = ModeOf(mine) == ModeOf(theirs) && Resolve(mine).kind == ResolvedPosition::kEnd &&
+             Resolve(theirs).kind == ResolvedPosition::kEnd;
+    }
     return same == equal ? 1u : 0u;
-  }
-  static bool IsEndPosition(PositionToken t) {
-    return ResolvePosition(t).kind == ResolvedPosition::kEnd;
   }
 
   // What an iterator handed to a container designates in its table.
@@ -551,17 +549,12 @@ class Container {
   template <typename T>
   static Argument LocateArgument(T& t, REALobject iterator, typename T::Pos* out) {
     if (iterator == nullptr) return Argument::kAbsent;
-    IteratorData& data = *IterData(iterator);
-    uint32_t slot = Layout::Word(data, T::kMode);
-    if (slot == 0) return Argument::kAbsent;
-    switch (Locate(t, PositionToken{slot, data.generation}, out)) {
-      case Placement::kGone:
-        return Argument::kGone;
-      case Placement::kForeign:
-        return Argument::kForeign;
-      case Placement::kHere:
-        break;
-    }
+    const IteratorData& data = *IterData(iterator);
+    if (!HasPosition(data) || ModeOf(data) != T::kMode) return Argument::kAbsent;
+    ResolvedPosition r = Resolve(data);
+    if (r.kind == ResolvedPosition::kGone) return Argument::kGone;
+    if (!t.Holds(r)) return Argument::kForeign;
+    *out = t.At(r);
     return Argument::kHere;
   }
 };

@@ -29,8 +29,8 @@ struct StorageRows<HashStorage> {
   }
 };
 
-template <bool Ascending>
-struct StorageRows<TreeStorage<Ascending>> {
+template <bool Ascending, bool Indexed>
+struct StorageRows<TreeStorage<Ascending, Indexed>> {
   template <typename C>
   static std::vector<PropertyRow> Properties() {
     return {};

@@ -14,6 +14,8 @@ namespace {
 
 using AscendingTree = TreeStorage<true>;
 using DescendingTree = TreeStorage<false>;
+using AscendingIndexedTree = TreeStorage<true, true>;
+using DescendingIndexedTree = TreeStorage<false, true>;
 
 #define KDT_DEFINE_MEMBER(Class, Iterator, ShapeName, StorageName, Key, Value, keyWord, valueWord, \
                           maxSize)                                                                 \

@@ -3,7 +3,8 @@
 // first).  A row names the class, its iterator class, its shape (what sits
 // beside a key), its storage (hash table, or tree with keys ascending or from
 // the greatest down), its key (or element) and value kinds, the type words
-// its declarations use, and MaxSize.
+// its declarations use, and MaxSize.  Variant keys are found through an index
+// beside the tree (storage/KeyIndex.h): their order cannot guide a search.
 //
 // Where a declaration's code is: the methods of MapShape and SetShape are
 // listed in shape/MapClass.h and shape/SetClass.h, the properties in
@@ -41,7 +42,7 @@
   X(StringToVariantHashMapKDT,     StringToVariantHashMapIteratorKDT,     MapShape, HashStorage,   StringKind,  VariantKind, "string",  "variant", -1)        \
   X(StringToVariantOrderedMapKDT,  StringToVariantOrderedMapIteratorKDT,  MapShape, DescendingTree, StringKind, VariantKind, "string",  "variant", 134217727) \
   X(VariantHashSetKDT,             VariantHashSetIteratorKDT,             SetShape, HashStorage,   VariantKind, VariantKind, "variant", "variant", -1)        \
-  X(VariantOrderedSetKDT,          VariantOrderedSetIteratorKDT,          SetShape, AscendingTree, VariantKind, VariantKind, "variant", "",        178956970) \
+  X(VariantOrderedSetKDT,          VariantOrderedSetIteratorKDT,          SetShape, AscendingIndexedTree, VariantKind, VariantKind, "variant", "",        178956970) \
   X(VariantToVariantHashMapKDT,    VariantToVariantHashMapIteratorKDT,    MapShape, HashStorage,   VariantKind, VariantKind, "variant", "variant", -1)        \
-  X(VariantToVariantOrderedMapKDT, VariantToVariantMapIteratorKDT,        MapShape, DescendingTree, VariantKind, VariantKind, "variant", "variant", 134217727)
+  X(VariantToVariantOrderedMapKDT, VariantToVariantMapIteratorKDT,        MapShape, DescendingIndexedTree, VariantKind, VariantKind, "variant", "variant", 134217727)
 // clang-format on

@@ -52,8 +52,6 @@ struct MapShape {
     typename V::Stored value;
   };
   static constexpr bool kHasValues = true;
-  // Map iterators keep the case-insensitive position first.
-  using Layout = IteratorLayout<1>;
 
   static constexpr const char* kNotInitialized = "Map not initialized";
   static constexpr const char* kNotEqualNil = kOtherIteratorIsNil;
@@ -68,8 +66,6 @@ struct SetShape {
   template <typename V>
   struct Payload {};
   static constexpr bool kHasValues = false;
-  // Set iterators keep the case-sensitive position first.
-  using Layout = IteratorLayout<0>;
 
   static constexpr const char* kNotInitialized = "Set not initialized";
   static constexpr const char* kNotEqualNil = kIteratorIsNil;

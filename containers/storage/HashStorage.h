@@ -8,8 +8,9 @@
 // front of their chain; removals never shrink it.  Iteration runs through the
 // buckets in ascending index, each chain from the front.
 //
-// Every node and the table itself hold a position-registry slot, so iterators
-// kept by host programs can tell whether their node still exists.
+// The table holds a table-registry slot and every node an element slot of
+// the table, so iterators kept by host programs can tell whether their node
+// still exists.
 #pragma once
 
 #include <algorithm>
@@ -46,30 +47,27 @@ auto AdoptCachedHash(const Key& from, const Key& to) -> decltype(to.hash = from.
 inline void AdoptCachedHash(const int32_t&, const int32_t&) {}
 
 template <typename Value, typename KeyOf, typename Hash, typename Equal>
-class ChainedHashTable {
+class ChainedHashTable : public PositionTable {
  public:
   struct Node {
     template <typename... Args>
     explicit Node(Node* n, Args&&... args) : next(n), value(std::forward<Args>(args)...) {}
     Node* next;
     Value value;
-    RegisteredSlot slot;
+    uint32_t slot = 0;
   };
 
-  ChainedHashTable() : buckets_(NextBucketCount(kInitialBucketHint), nullptr) {
-    slot_.Register(this, 0);
-  }
+  ChainedHashTable()
+      : PositionTable(Tag()), buckets_(NextBucketCount(kInitialBucketHint), nullptr) {}
+  static const void* Tag() { return &kTableTag<ChainedHashTable>; }
   ~ChainedHashTable() { Clear(); }
   ChainedHashTable(const ChainedHashTable&) = delete;
   ChainedHashTable& operator=(const ChainedHashTable&) = delete;
 
   uint32_t size() const { return count_; }
   uint32_t bucket_count() const { return static_cast<uint32_t>(buckets_.size()); }
-  uint32_t slot() const { return slot_.slot(); }
-  PositionToken EndToken() const { return PositionToken{slot_.slot(), slot_.generation()}; }
-  static PositionToken TokenOf(const Node* n) {
-    return PositionToken{n->slot.slot(), n->slot.generation()};
-  }
+  Position EndToken() const { return EndPosition(); }
+  Position TokenOf(const Node* n) const { return PositionOf(n->slot); }
 
   template <typename Key>
   uint32_t BucketOfKey(const Key& key) const {
@@ -101,9 +99,10 @@ class ChainedHashTable {
     for (Node* n = buckets_[b]; n != nullptr; n = n->next) {
       if (Equal()(KeyOf()(n->value), key)) return {n, false};
     }
+    elements().Reserve();
     Node* n = new Node(buckets_[b], std::forward<Args>(args)...);
     AdoptCachedHash(key, KeyOf()(n->value));
-    n->slot.Register(n, slot_.slot());
+    n->slot = elements().Acquire(n);
     buckets_[b] = n;
     ++count_;
     return {n, true};
@@ -198,12 +197,12 @@ class ChainedHashTable {
 
   void Destroy(Node* n) {
     --count_;
+    elements().Release(n->slot);
     delete n;
   }
 
   std::vector<Node*> buckets_;
   uint32_t count_ = 0;
-  RegisteredSlot slot_;
 };
 
 // The table of one container in one case mode.  K: the key's value traits,
@@ -269,10 +268,13 @@ class HashTable : private ChainedHashTable<HashEntry<K, Payload>, HashEntryKey<K
   }
 
   // Positions as iterators keep them.
-  PositionToken Token(Pos p) const { return p != nullptr ? Chain::TokenOf(p) : Chain::EndToken(); }
-  bool Holds(const ResolvedPosition& r) const { return r.table == static_cast<const Chain*>(this); }
+  using Chain::Tag;
+  Position Token(Pos p) const { return p != nullptr ? Chain::TokenOf(p) : Chain::EndToken(); }
+  bool Holds(const ResolvedPosition& r) const {
+    return r.table == static_cast<const PositionTable*>(this);
+  }
   static HashTable& Of(const ResolvedPosition& r) {
-    return *static_cast<HashTable*>(static_cast<Chain*>(r.table));
+    return static_cast<HashTable&>(static_cast<Chain&>(*r.table));
   }
   Pos At(const ResolvedPosition& r) const {
     return r.kind == ResolvedPosition::kEnd ? nullptr : static_cast<Pos>(r.element);
@@ -283,7 +285,8 @@ class HashTable : private ChainedHashTable<HashEntry<K, Payload>, HashEntryKey<K
 struct HashStorage {
   template <typename K, typename Payload, CaseMode M>
   using Table = HashTable<K, Payload, M>;
-  // Every end position is the same position, whichever table it came from.
+  // The end positions of all live tables of one case mode are the same
+  // position.
   static constexpr bool kEndsCompareEqual = true;
 };
 

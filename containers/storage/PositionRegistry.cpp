@@ -1,37 +1,133 @@
 #include "containers/storage/PositionRegistry.h"
 
-namespace kdt {
+#include <atomic>
+#include <mutex>
+#include <new>
 
-PositionRegistry& PositionRegistry::Instance() {
-  // Never destroyed: iterators may be checked by a host after the library's
-  // static destructors would have run.
-  static PositionRegistry* registry = new PositionRegistry();
+namespace kdt {
+namespace {
+
+// Entries live in segments that never move or go away, so a reader needs no
+// lock to reach one; only making and releasing slots is serialised.
+constexpr uint32_t kSegmentBits = 10;
+constexpr uint32_t kSegmentSize = 1u << kSegmentBits;
+constexpr uint32_t kMaxSegments = 4096;
+
+struct TableEntry {
+  std::atomic<uint32_t> generation;
+  std::atomic<PositionTable*> table;
+  std::atomic<const void*> tag;
+  uint32_t nextFree;  // under the mutex
+};
+
+struct Registry {
+  std::mutex mutex;
+  std::atomic<TableEntry*> segments[kMaxSegments];
+  uint32_t used = 1;  // slot 0 is never handed out
+  uint32_t freeHead = 0;
+  size_t live = 0;
+};
+
+// Never destroyed: iterators may be checked by a host after the library's
+// static destructors would have run.
+Registry& TheRegistry() {
+  static Registry* registry = new Registry();
   return *registry;
 }
 
-uint32_t PositionRegistry::Acquire(void* object, uint32_t owner) {
-  uint32_t slot;
-  if (!free_.empty()) {
-    slot = free_.back();
-    free_.pop_back();
+TableEntry* Find(const Registry& r, uint32_t slot) {
+  uint32_t segment = slot >> kSegmentBits;
+  if (segment >= kMaxSegments) return nullptr;
+  TableEntry* entries = r.segments[segment].load(std::memory_order_acquire);
+  return entries == nullptr ? nullptr : &entries[slot & (kSegmentSize - 1)];
+}
+
+}  // namespace
+
+uint32_t TableRegistry::Acquire(PositionTable* table, const void* tag) {
+  Registry& r = TheRegistry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  uint32_t slot = r.freeHead;
+  TableEntry* e;
+  if (slot != 0) {
+    e = Find(r, slot);
+    r.freeHead = e->nextFree;
   } else {
-    slot = static_cast<uint32_t>(slots_.size());
-    slots_.push_back(Slot{nullptr, 0, 1});
-    // Release must not allocate: it runs from destructors.
-    free_.reserve(slots_.capacity());
+    slot = r.used;
+    uint32_t segment = slot >> kSegmentBits;
+    if (segment >= kMaxSegments) throw std::bad_alloc();
+    if (r.segments[segment].load(std::memory_order_relaxed) == nullptr) {
+      auto* entries = new TableEntry[kSegmentSize];
+      for (uint32_t i = 0; i < kSegmentSize; ++i) {
+        entries[i].generation.store(kFirstGeneration, std::memory_order_relaxed);
+        entries[i].table.store(nullptr, std::memory_order_relaxed);
+        entries[i].tag.store(nullptr, std::memory_order_relaxed);
+        entries[i].nextFree = 0;
+      }
+      r.segments[segment].store(entries, std::memory_order_release);
+    }
+    e = Find(r, slot);
+    ++r.used;
   }
-  slots_[slot].object = object;
-  slots_[slot].owner = owner;
+  e->nextFree = 0;
+  e->tag.store(tag, std::memory_order_relaxed);
+  e->table.store(table, std::memory_order_release);
+  ++r.live;
   return slot;
 }
 
-void PositionRegistry::Release(uint32_t slot) {
-  Slot& s = slots_[slot];
-  s.object = nullptr;
-  s.owner = 0;
-  ++s.generation;
-  if (s.generation == 0) s.generation = 1;
-  free_.push_back(slot);
+void TableRegistry::Release(uint32_t slot) {
+  Registry& r = TheRegistry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  TableEntry* e = Find(r, slot);
+  uint32_t g = e->generation.load(std::memory_order_relaxed);
+  // The generation moves on before the table is forgotten, so a reader that
+  // saw the old table re-checks the generation and gives up.
+  if (g != kLastGeneration) e->generation.store(g + 1, std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_release);
+  e->table.store(nullptr, std::memory_order_relaxed);
+  e->tag.store(nullptr, std::memory_order_relaxed);
+  --r.live;
+  if (g == kLastGeneration) return;  // retired for good
+  e->nextFree = r.freeHead;
+  r.freeHead = slot;
+}
+
+PositionTable* TableRegistry::Resolve(uint32_t slot, uint32_t generation, const void* tag) {
+  if (slot == 0) return nullptr;
+  TableEntry* e = Find(TheRegistry(), slot);
+  if (e == nullptr || e->generation.load(std::memory_order_acquire) != generation) return nullptr;
+  PositionTable* table = e->table.load(std::memory_order_acquire);
+  const void* registeredTag = e->tag.load(std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_acquire);
+  if (e->generation.load(std::memory_order_relaxed) != generation) return nullptr;
+  return registeredTag == tag ? table : nullptr;
+}
+
+uint32_t TableRegistry::Generation(uint32_t slot) {
+  return Find(TheRegistry(), slot)->generation.load(std::memory_order_relaxed);
+}
+
+size_t TableRegistry::LiveCount() {
+  Registry& r = TheRegistry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  return r.live;
+}
+
+void TableRegistry::SetGenerationForTesting(uint32_t slot, uint32_t generation) {
+  Find(TheRegistry(), slot)->generation.store(generation, std::memory_order_relaxed);
+}
+
+void ElementSlots::Grow() {
+  if (entries_.size() >= kLastGeneration - 1) throw std::bad_alloc();
+  entries_.push_back(Entry{nullptr, kFirstGeneration, 0});
+  freeHead_ = static_cast<uint32_t>(entries_.size());
+}
+
+size_t ElementSlots::LiveCount() const {
+  size_t live = 0;
+  for (const Entry& e : entries_) live += e.node != nullptr ? 1 : 0;
+  return live;
 }
 
 }  // namespace kdt

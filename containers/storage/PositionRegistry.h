@@ -2,18 +2,21 @@
 //
 // An iterator lives in host memory that the library is never told about (the
 // iterator classes have no destructor), so it cannot be tracked or updated
-// when its element, table or container goes away.  Instead every table and
-// every stored element holds a slot in this registry, and an iterator stores
-// only (slot, generation) words.  Releasing a slot bumps its generation, so a
-// stale iterator is recognised by comparing two numbers: no pointer kept by an
-// iterator is ever followed unless its slot is still live.
+// when its element, table or container goes away.  Instead an iterator keeps
+// four numbers: the slot and generation of its table in the process-wide
+// table registry, and the slot and generation of its element in that table's
+// own element slots.  Releasing a slot bumps its generation, so a stale
+// iterator is recognised by comparing numbers: no pointer kept by an iterator
+// is followed unless its table slot and its element slot are both still live.
 //
-// Slot 0 is never handed out; iterators use it for "no position".
-// A generation wraps only after 2^32 reuses of one slot while an iterator still
-// holds the old number, which is the one case a stale position can pass.
+// Threads: the host may use different containers on different threads at
+// once.  The table registry is the only shared part; it is touched when a
+// table is made or dies (under a mutex) and read by iterators without a lock
+// (its entries never move and are read with atomics).  Element slots belong
+// to their table and are touched only by whoever uses that table.
 //
-// Containers are not safe for concurrent use from several threads; the
-// registry shares that rule (it is touched whenever elements come and go).
+// A slot whose generation would wrap is retired instead of being handed out
+// again, so no stale position ever passes as live.
 #pragma once
 
 #include <cstddef>
@@ -22,72 +25,133 @@
 
 namespace kdt {
 
-class PositionRegistry {
- public:
-  struct Slot {
-    void* object;    // the table or element node; null while free
-    uint32_t owner;  // for an element: the slot of its table; 0 for a table
-    uint32_t generation;
-  };
+inline constexpr uint32_t kFirstGeneration = 1;
+inline constexpr uint32_t kLastGeneration = 0xFFFFFFFFu;
 
-  static PositionRegistry& Instance();
+class PositionTable;
 
-  // Takes a slot for `object`; `owner` is the table's slot for an element and 0
-  // for a table itself.
-  uint32_t Acquire(void* object, uint32_t owner);
-  // Frees a slot: every (slot, generation) pair handed out for it goes stale.
-  void Release(uint32_t slot);
+// What an iterator keeps.  A zero table slot means "no position"; a zero
+// element slot is the table's end position.
+struct Position {
+  uint32_t tableSlot;
+  uint32_t tableGeneration;
+  uint32_t elementSlot;
+  uint32_t elementGeneration;
 
-  // The live object of (slot, generation), or null when it is gone.
-  void* Resolve(uint32_t slot, uint32_t generation) const {
-    if (slot == 0 || slot >= slots_.size()) return nullptr;
-    const Slot& s = slots_[slot];
-    return s.generation == generation ? s.object : nullptr;
+  bool operator==(const Position& o) const {
+    return tableSlot == o.tableSlot && tableGeneration == o.tableGeneration &&
+           elementSlot == o.elementSlot && elementGeneration == o.elementGeneration;
   }
-  uint32_t Generation(uint32_t slot) const { return slots_[slot].generation; }
-  uint32_t Owner(uint32_t slot) const { return slots_[slot].owner; }
-  void* Object(uint32_t slot) const { return slots_[slot].object; }
-  size_t LiveCount() const { return slots_.size() - 1 - free_.size(); }
-
- private:
-  PositionRegistry() : slots_(1, Slot{nullptr, 0, 0}) {}
-  std::vector<Slot> slots_;
-  std::vector<uint32_t> free_;
 };
 
-// A registry slot owned by a table or an element: released when the owner
-// dies.  Copies start without a slot, because a copied element is a new
-// element (it is registered once it has its node).
+// A tag per concrete table type: the registry hands a table back only as the
+// type it was registered as.
+template <typename T>
+inline constexpr char kTableTag = 0;
+
+class TableRegistry {
+ public:
+  // Takes a slot for `table`; throws std::bad_alloc when no slot can be had.
+  static uint32_t Acquire(PositionTable* table, const void* tag);
+  // Every position handed out for the slot goes stale.  Never allocates.
+  static void Release(uint32_t slot);
+  // The live table of (slot, generation) if it was registered with `tag`,
+  // else null.
+  static PositionTable* Resolve(uint32_t slot, uint32_t generation, const void* tag);
+  static uint32_t Generation(uint32_t slot);
+  static size_t LiveCount();
+
+  // Lets a test bring a live slot near the end of its generations.
+  static void SetGenerationForTesting(uint32_t slot, uint32_t generation);
+};
+
+// The element slots of one table.  Slot 0 is never handed out.
+class ElementSlots {
+ public:
+  // Makes sure the next Acquire needs no allocation; may throw.
+  void Reserve() {
+    if (freeHead_ == 0) Grow();
+  }
+  // Needs a Reserve first; never throws.
+  uint32_t Acquire(void* node) {
+    uint32_t slot = freeHead_;
+    Entry& e = At(slot);
+    freeHead_ = e.nextFree;
+    e.node = node;
+    e.nextFree = 0;
+    return slot;
+  }
+  void Release(uint32_t slot) {
+    Entry& e = At(slot);
+    e.node = nullptr;
+    if (e.generation == kLastGeneration) return;  // retired for good
+    ++e.generation;
+    e.nextFree = freeHead_;
+    freeHead_ = slot;
+  }
+  void* Resolve(uint32_t slot, uint32_t generation) const {
+    if (slot == 0 || slot > entries_.size()) return nullptr;
+    const Entry& e = entries_[slot - 1];
+    return e.generation == generation ? e.node : nullptr;
+  }
+  uint32_t Generation(uint32_t slot) const { return entries_[slot - 1].generation; }
+  size_t LiveCount() const;
+
+  void SetGenerationForTesting(uint32_t slot, uint32_t generation) {
+    At(slot).generation = generation;
+  }
+
+ private:
+  struct Entry {
+    void* node;
+    uint32_t generation;
+    uint32_t nextFree;  // 0 ends the free list
+  };
+  Entry& At(uint32_t slot) { return entries_[slot - 1]; }
+  void Grow();
+
+  std::vector<Entry> entries_;
+  uint32_t freeHead_ = 0;
+};
+
+// Base of every table and tree iterators may point into: holds the table's
+// registry slot for its lifetime.  The object must not move once made.
+class PositionTable {
+ public:
+  explicit PositionTable(const void* tag)
+      : slot_(TableRegistry::Acquire(this, tag)), generation_(TableRegistry::Generation(slot_)) {}
+  ~PositionTable() { TableRegistry::Release(slot_); }
+  PositionTable(const PositionTable&) = delete;
+  PositionTable& operator=(const PositionTable&) = delete;
+
+  Position EndPosition() const { return Position{slot_, generation_, 0, 0}; }
+  Position PositionOf(uint32_t elementSlot) const {
+    return Position{slot_, generation_, elementSlot, elements_.Generation(elementSlot)};
+  }
+  ElementSlots& elements() { return elements_; }
+  const ElementSlots& elements() const { return elements_; }
+
+ private:
+  uint32_t slot_;
+  uint32_t generation_;
+  ElementSlots elements_;
+};
+
+// The element slot stored beside an element.  Copies start without one: a
+// copied element is a new element and gets its slot from its new table.
 class RegisteredSlot {
  public:
   RegisteredSlot() = default;
   RegisteredSlot(const RegisteredSlot&) {}
   RegisteredSlot& operator=(const RegisteredSlot&) { return *this; }
-  ~RegisteredSlot() { Reset(); }
 
-  void Register(void* object, uint32_t owner) const {
-    Reset();
-    slot_ = PositionRegistry::Instance().Acquire(object, owner);
-  }
-  void Reset() const {
-    if (slot_ != 0) PositionRegistry::Instance().Release(slot_);
-    slot_ = 0;
-  }
   uint32_t slot() const { return slot_; }
-  uint32_t generation() const { return PositionRegistry::Instance().Generation(slot_); }
-
- private:
   // Elements of ordered sets are immutable in their trees; the slot is
   // bookkeeping beside the element, so it may change through a const element.
-  mutable uint32_t slot_ = 0;
-};
+  void Set(uint32_t slot) const { slot_ = slot; }
 
-// What an iterator keeps: a slot and the generation it had when the iterator
-// was made.  The slot is an element's (a position on it) or a table's (the end
-// position of that table).
-struct PositionToken {
-  uint32_t slot;
-  uint32_t generation;
+ private:
+  mutable uint32_t slot_ = 0;
 };
 
 }  // namespace kdt

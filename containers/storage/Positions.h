@@ -1,98 +1,75 @@
 // Iterator positions, as both storages keep and check them.
 //
 // An iterator lives in host memory that the library is never told about (the
-// iterator classes have no destructor), so it holds only registry words: the
-// slot of an element (a position on it) or of a table (its end position), and
-// the slot's generation.  A storage turns such words back into one of its
-// positions only while the slot is live and belongs to it.
+// iterator classes have no destructor), so it holds only numbers: its
+// table's registry slot and generation, and its element's slot and
+// generation in that table (PositionRegistry.h).  A storage turns them back
+// into one of its own positions only while both slots are live and the table
+// is of the storage's own type.
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "containers/storage/PositionRegistry.h"
 #include "values/Handles.h"
 
 namespace kdt {
 
-// Iterator instance data.  A container keeps positions of its
-// case-sensitive and case-insensitive tables in two different words (which
-// word is which is part of the shape's layout), the slot's generation beside
-// them.  Its size is the registered size of every iterator class, so no heap
-// record is needed and nothing is left to free when the host drops one.
-struct IteratorData {
-  uint32_t word0;
-  uint32_t word1;
-  uint32_t generation;
-  uint32_t reserved;
-};
+// Iterator instance data: the position the iterator keeps, nothing else.
+// Its size is the registered size of every iterator class, so no heap record
+// is needed and nothing is left to free when the host drops one.
+using IteratorData = Position;
+static_assert(sizeof(IteratorData) == 16, "an iterator's position fills its 16 bytes");
 
-// Where an iterator keeps its case-sensitive position: word 0 or 1.
-template <int SWord>
-struct IteratorLayout {
-  static_assert(SWord == 0 || SWord == 1, "a position is word 0 or word 1");
-  static uint32_t& S(IteratorData& d) { return SWord == 0 ? d.word0 : d.word1; }
-  static uint32_t& I(IteratorData& d) { return SWord == 0 ? d.word1 : d.word0; }
-  static uint32_t& Word(IteratorData& d, CaseMode mode) {
-    return mode == CaseMode::S ? S(d) : I(d);
-  }
+// The top bit of the table slot tells which of a container's two table types
+// a position lies in, so that a container of one case mode passes over the
+// positions of the other without resolving them, stale ones included.
+inline constexpr uint32_t kCaseInsensitiveTable = 0x80000000u;
 
-  static void Set(IteratorData& d, CaseMode mode, PositionToken token) {
-    d.word0 = d.word1 = 0;
-    Word(d, mode) = token.slot;
-    d.generation = token.generation;
-  }
-
-  // The position of the iterator, case-sensitive one first; false when the
-  // iterator was never given one.
-  static bool Pick(IteratorData& d, CaseMode* mode, PositionToken* token) {
-    for (CaseMode m : {CaseMode::S, CaseMode::I}) {
-      if (Word(d, m) != 0) {
-        *mode = m;
-        *token = PositionToken{Word(d, m), d.generation};
-        return true;
-      }
-    }
-    return false;
-  }
-};
-
-// What a position token designates now.
-struct ResolvedPosition {
-  enum Kind { kGone, kElement, kEnd } kind = kGone;
-  void* element = nullptr;  // the element's node (kElement)
-  void* table = nullptr;    // the table it belongs to (kElement, kEnd)
-};
-
-inline ResolvedPosition ResolvePosition(PositionToken token) {
-  const PositionRegistry& registry = PositionRegistry::Instance();
-  ResolvedPosition r;
-  void* object = registry.Resolve(token.slot, token.generation);
-  if (object == nullptr) return r;
-  uint32_t owner = registry.Owner(token.slot);
-  if (owner == 0) {
-    r.kind = ResolvedPosition::kEnd;
-    r.table = object;
-  } else {
-    r.kind = ResolvedPosition::kElement;
-    r.element = object;
-    r.table = registry.Object(owner);
-  }
-  return r;
+inline IteratorData InMode(Position p, CaseMode mode) {
+  if (mode == CaseMode::I) p.tableSlot |= kCaseInsensitiveTable;
+  return p;
+}
+inline CaseMode ModeOf(const IteratorData& d) {
+  return (d.tableSlot & kCaseInsensitiveTable) != 0 ? CaseMode::I : CaseMode::S;
+}
+inline bool HasPosition(const IteratorData& d) {
+  return (d.tableSlot & ~kCaseInsensitiveTable) != 0;
 }
 
-// What a kept position means for one table.
-enum class Placement { kGone, kForeign, kHere };
+// What a kept position designates now.
+struct ResolvedPosition {
+  enum Kind { kGone, kElement, kEnd } kind = kGone;
+  void* element = nullptr;         // the element's node (kElement)
+  PositionTable* table = nullptr;  // the table it belongs to (kElement, kEnd)
+  CaseMode mode = CaseMode::S;
+};
 
-// Where a kept position lies for `table`: gone (its element or table no
-// longer exists), in another table, or here, in which case *out is the
-// table's own position for it.
-template <typename Table>
-Placement Locate(Table& table, PositionToken token, typename Table::Pos* out) {
-  ResolvedPosition r = ResolvePosition(token);
-  if (r.kind == ResolvedPosition::kGone) return Placement::kGone;
-  if (!table.Holds(r)) return Placement::kForeign;
-  *out = table.At(r);
-  return Placement::kHere;
+// TableS, TableI: a container's two table types, each naming the tag it
+// registers with as Tag(); TableI is void where keys have no case.  The
+// table comes back only as the type of the position's mode.
+template <typename TableS, typename TableI>
+ResolvedPosition ResolvePosition(const IteratorData& p) {
+  ResolvedPosition r;
+  r.mode = ModeOf(p);
+  uint32_t slot = p.tableSlot & ~kCaseInsensitiveTable;
+  PositionTable* table = nullptr;
+  if (r.mode == CaseMode::S) {
+    table = TableRegistry::Resolve(slot, p.tableGeneration, TableS::Tag());
+  } else if constexpr (!std::is_void_v<TableI>) {
+    table = TableRegistry::Resolve(slot, p.tableGeneration, TableI::Tag());
+  }
+  if (table == nullptr) return r;
+  if (p.elementSlot == 0) {
+    r.kind = ResolvedPosition::kEnd;
+  } else {
+    r.element = table->elements().Resolve(p.elementSlot, p.elementGeneration);
+    if (r.element == nullptr) return r;
+    r.kind = ResolvedPosition::kElement;
+  }
+  r.table = table;
+  return r;
 }
 
 }  // namespace kdt

@@ -2,7 +2,9 @@
  * Only the shared object carries this; nothing else of the library runs. */
 #include <unistd.h>
 
-const char kdtInterpreter[] __attribute__((section(".interp"))) = "/lib/ld-linux-armhf.so.3";
+/* Retained: nothing refers to it, and the link drops unreferenced sections. */
+__attribute__((used, retain)) const char kdtInterpreter[] __attribute__((section(".interp"))) =
+    "/lib/ld-linux-armhf.so.3";
 
 #define KDT_BANNER "KDT Containers " KDT_VERSION_STRING ", build date " KDT_BUILD_DATE "\n"
 

@@ -56,7 +56,7 @@ bool InRange(Host::State& s, int counter, ArrayValue* a, int32_t index, size_t l
 
 template <int kElement>
 Word Get(REALarray array, int32_t index) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return 0;
   constexpr int counter = kArrayGet + kElement;
   s->Count(counter);
@@ -73,7 +73,7 @@ Word Get(REALarray array, int32_t index) {
 
 template <int kElement>
 void Set(REALarray array, Word value, int32_t index) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return;
   constexpr int counter = kArraySet + kElement;
   s->Count(counter);
@@ -92,7 +92,7 @@ void Set(REALarray array, Word value, int32_t index) {
 
 template <int kElement>
 void Insert(REALarray array, int32_t index, Word value) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return;
   constexpr int counter = kArrayInsert + kElement;
   s->Count(counter);
@@ -118,7 +118,7 @@ const Accessor kAccessors[4][3] = {
 // kOp (0 get, 1 set, 2 insert); kElement -1 serves every element type.
 template <int kEntry, int kElement, int kOp>
 Accessor Lookup(REALarray array) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return nullptr;
   s->Count(kEntry);
   ArrayValue* a = UseArray(*s, kEntry, array, kElement);
@@ -127,7 +127,7 @@ Accessor Lookup(REALarray array) {
 }
 
 REALarray CreateArray(int32_t typeCode, int32_t upperBound) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return nullptr;
   constexpr int counter = k_RuntimeArrayCreateSingleDimBoundedArray;
   s->Count(counter);
@@ -145,7 +145,7 @@ REALarray CreateArray(int32_t typeCode, int32_t upperBound) {
 }
 
 int32_t UBound(REALarray array) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return -1;
   s->Count(k_RuntimeUBound);
   if (!array) return -1;
@@ -221,6 +221,7 @@ void Host::State::SetStorageWords(ArrayValue* a) {
 }
 
 REALarray Host::NewArray(int32_t typeCode, const std::vector<Word>& elements) {
+  HostLock lock;
   State& s = *state_;
   int element = ElementOf(typeCode);
   if (element < 0) {
@@ -242,11 +243,13 @@ REALarray Host::NewArray(int32_t typeCode, const std::vector<Word>& elements) {
 }
 
 std::vector<Word> Host::Elements(REALarray array) const {
+  HostLock lock;
   auto* a = UseArray(*state_, kTestApi, array, -1);
   return a ? a->elements : std::vector<Word>();
 }
 
 int32_t Host::ArrayType(REALarray array) const {
+  HostLock lock;
   auto* a = UseArray(*state_, kTestApi, array, -1);
   return a ? a->elementType : -1;
 }

@@ -277,6 +277,7 @@ std::optional<Declaration> Declaration::Parse(const std::string& text, std::stri
 }
 
 Result Host::Call(Word instance, const std::string& declaration, std::initializer_list<Arg> args) {
+  HostLock lock;
   return CallIn("", instance, declaration, args);
 }
 
@@ -284,9 +285,9 @@ static Result CallMethod(Host& host, Host::State& s, const std::string& classNam
                          const std::string& declaration, std::initializer_list<Arg> args,
                          const Arg* assigned) {
   std::string call = declaration + (assigned ? " = ..." : "");
-  if (s.pending) {
-    s.Violate(kTestApi, "exception nobody took before " + call + ": " + s.Describe(s.pending) +
-                            " raised by " + s.pendingBy);
+  if (s.Mine().pending) {
+    s.Violate(kTestApi, "exception nobody took before " + call + ": " +
+                            s.Describe(s.Mine().pending) + " raised by " + s.Mine().pendingBy);
     host.TakeException();
   }
   auto* inst =
@@ -338,9 +339,14 @@ static Result CallMethod(Host& host, Host::State& s, const std::string& classNam
     if (!ArgumentWord(s, call, value, *assigned, &w)) return {};
     words.push_back(w);
   }
-  s.during.push_back(call);
-  Word r = Invoke(f, words);
-  s.during.pop_back();
+  s.Mine().during.push_back(call);
+  Word r;
+  {
+    Unlocked unlocked;
+    PluginCode plugin(true);
+    r = Invoke(f, words);
+  }
+  s.Mine().during.pop_back();
   if (inst->life != Life::Alive)
     s.Violate(kTestApi, call + " destroyed the instance it was called on");
   // A method without a declared result leaves whatever is in the result register.
@@ -351,19 +357,22 @@ static Result CallMethod(Host& host, Host::State& s, const std::string& classNam
 
 Result Host::CallIn(const std::string& className, Word instance, const std::string& declaration,
                     std::initializer_list<Arg> args) {
+  HostLock lock;
   return CallMethod(*this, *state_, className, instance, declaration, args, nullptr);
 }
 
 void Host::Assign(Word instance, const std::string& declaration, std::initializer_list<Arg> args,
                   Arg value) {
+  HostLock lock;
   CallMethod(*this, *state_, "", instance, declaration, args, &value);
 }
 
 Result Host::Get(Word instance, const std::string& property) {
+  HostLock lock;
   State& s = *state_;
-  if (s.pending) {
-    s.Violate(kTestApi,
-              "exception nobody took before reading " + property + ": " + s.Describe(s.pending));
+  if (s.Mine().pending) {
+    s.Violate(kTestApi, "exception nobody took before reading " + property + ": " +
+                            s.Describe(s.Mine().pending));
     TakeException();
   }
   Value* v = s.Use(kTestApi, instance, kMaskObject, false, "the object");
@@ -390,9 +399,13 @@ Result Host::Get(Word instance, const std::string& property) {
       else
         std::memcpy(&r, at, 4);
     } else {
-      s.during.push_back(call);
-      r = reinterpret_cast<Word (*)(Word)>(p->getter)(instance);
-      s.during.pop_back();
+      s.Mine().during.push_back(call);
+      {
+        Unlocked unlocked;
+        PluginCode plugin(true);
+        r = reinterpret_cast<Word (*)(Word)>(p->getter)(instance);
+      }
+      s.Mine().during.pop_back();
     }
     CheckResult(s, call, p->type, false, r);
     return Result{r};
@@ -417,12 +430,14 @@ Result Host::Get(Word instance, const std::string& property) {
 
 REALobject Host::New(const std::string& className, const std::string& constructor,
                      std::initializer_list<Arg> args) {
+  HostLock lock;
   REALobject o = NewInstance(className);
   if (o && !constructor.empty()) Call(W(o), constructor, args);
   return o;
 }
 
 void Host::PrintClassReference(std::ostream& out) const {
+  HostLock lock;
   const State& s = *state_;
   out << "# " << s.classes.size() << " classes";
   if (!s.announced.empty()) out << ", record version " << s.announced.back();
@@ -455,6 +470,7 @@ void Host::PrintClassReference(std::ostream& out) const {
 }
 
 std::string Host::ClassReference() const {
+  HostLock lock;
   std::ostringstream o;
   PrintClassReference(o);
   return o.str();

@@ -8,12 +8,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cinttypes>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <mutex>
+#include <set>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "standin/host/Encoding.h"
 #include "standin/host/Internal.h"
@@ -27,6 +31,48 @@ namespace detail {
 
 Host::State* g_state = nullptr;
 kdt::HostFunction g_entryFunctions[kEntryCount] = {};
+
+namespace {
+struct HostMutex {
+  std::mutex mutex;
+  std::atomic<std::thread::id> owner{};
+  int depth = 0;  // of the owner
+};
+HostMutex g_hostMutex;
+}  // namespace
+
+HostLock::HostLock() {
+  HostMutex& h = g_hostMutex;
+  if (h.owner.load(std::memory_order_relaxed) == std::this_thread::get_id()) {
+    ++h.depth;
+    return;
+  }
+  h.mutex.lock();
+  h.owner.store(std::this_thread::get_id(), std::memory_order_relaxed);
+  h.depth = 1;
+}
+
+HostLock::~HostLock() {
+  HostMutex& h = g_hostMutex;
+  if (--h.depth > 0) return;
+  h.owner.store(std::thread::id(), std::memory_order_relaxed);
+  h.mutex.unlock();
+}
+
+Unlocked::Unlocked() {
+  HostMutex& h = g_hostMutex;
+  depth_ = h.depth;
+  h.depth = 0;
+  h.owner.store(std::thread::id(), std::memory_order_relaxed);
+  h.mutex.unlock();
+}
+
+Unlocked::~Unlocked() {
+  HostMutex& h = g_hostMutex;
+  h.mutex.lock();
+  h.owner.store(std::this_thread::get_id(), std::memory_order_relaxed);
+  h.depth = depth_;
+}
 
 namespace {
 
@@ -46,7 +92,8 @@ const std::unordered_map<std::string, int>& EntryIndex() {
 }
 
 kdt::HostFunction Resolve(const char* name) {
-  Host::State* s = S();
+  PluginCode host(false);
+  EntryState s;
   if (!s) return nullptr;
   if (!name) {
     s->Violate(kTestApi, "the resolver was asked for a null name");
@@ -61,14 +108,14 @@ kdt::HostFunction Resolve(const char* name) {
 // ---- Start-up and registration entries.
 
 double GetRBVersion() {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return 0;
   s->Count(k_REALGetRBVersion);
   return s->options.version;
 }
 
 void RegisterPluginVersion(int32_t version) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return;
   s->Count(k_RegisterPluginVersion);
   if (version < 9 || version > 13)
@@ -155,7 +202,7 @@ std::vector<MethodInfo> ReadMethods(Host::State& s, const std::string& cls, Word
 }
 
 void RegisterClass(kdt::ClassRecord* record) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return;
   s->Count(k_PluginRegisterClass);
   if (!record) {
@@ -209,22 +256,22 @@ void RegisterClass(kdt::ClassRecord* record) {
 // ---- References.
 
 void LockObject(REALobject o) {
-  if (Host::State* s = S()) s->Lock(k_REALLockObject, W(o), kMaskObject);
+  if (EntryState s; s) s->Lock(k_REALLockObject, W(o), kMaskObject);
 }
 void UnlockObject(REALobject o) {
-  if (Host::State* s = S()) s->Unlock(k_REALUnlockObject, W(o), kMaskObject);
+  if (EntryState s; s) s->Unlock(k_REALUnlockObject, W(o), kMaskObject);
 }
 void LockString(REALstring o) {
-  if (Host::State* s = S()) s->Lock(k_REALLockString, W(o), kMaskString);
+  if (EntryState s; s) s->Lock(k_REALLockString, W(o), kMaskString);
 }
 void UnlockString(REALstring o) {
-  if (Host::State* s = S()) s->Unlock(k_REALUnlockString, W(o), kMaskString);
+  if (EntryState s; s) s->Unlock(k_REALUnlockString, W(o), kMaskString);
 }
 void LockText(REALtext o) {
-  if (Host::State* s = S()) s->Lock(k_PluginLockText, W(o), kMaskText);
+  if (EntryState s; s) s->Lock(k_PluginLockText, W(o), kMaskText);
 }
 void UnlockText(REALtext o) {
-  if (Host::State* s = S()) s->Unlock(k_PluginUnlockText, W(o), kMaskText);
+  if (EntryState s; s) s->Unlock(k_PluginUnlockText, W(o), kMaskText);
 }
 
 void InstallCoreEntries() {
@@ -350,7 +397,7 @@ void Host::State::Violate(int counter, const std::string& what) {
   Violation v;
   v.entry = CounterName(counter);
   v.what = what;
-  for (const auto& d : during) v.during += (v.during.empty() ? "" : " > ") + d;
+  for (const auto& d : Mine().during) v.during += (v.during.empty() ? "" : " > ") + d;
   if (options.echoViolations) std::cerr << "stand-in host: " << v.ToString() << "\n";
   violations.push_back(std::move(v));
 }
@@ -475,10 +522,11 @@ void Host::State::Destroy(Value* v) {
       auto* inst = static_cast<InstanceValue*>(v);
       const ClassInfo* cls = inst->cls;
       if (cls->destructor) {
-        during.push_back(cls->name + " destructor");
+        Mine().during.push_back(cls->name + " destructor");
+        PluginCode plugin(true);
         reinterpret_cast<void (*)(REALobject)>(cls->destructor)(
             reinterpret_cast<REALobject>(static_cast<uintptr_t>(inst->ref())));
-        during.pop_back();
+        Mine().during.pop_back();
       }
       Word* m = inst->memory.get();
       for (uint32_t i = 0; i < cls->dataOffset / 4; ++i)
@@ -588,9 +636,10 @@ Host::Host(Options options) : state_(std::make_unique<State>()) {
     }
   }
   if (main) {
-    s.during.push_back("REALPluginMain");
+    s.Mine().during.push_back("REALPluginMain");
+    PluginCode plugin(true);
     main(s.options.nullResolver ? nullptr : &Resolve);
-    s.during.pop_back();
+    s.Mine().during.pop_back();
   }
 }
 
@@ -606,22 +655,27 @@ const Options& Host::options() const {
   return state_->options;
 }
 kdt::HostResolverFunction Host::Resolver() const {
+  HostLock lock;
   return &Resolve;
 }
 double Host::EffectiveVersion() const {
+  HostLock lock;
   return state_->effectiveVersion;
 }
 const std::vector<int32_t>& Host::AnnouncedVersions() const {
+  HostLock lock;
   return state_->announced;
 }
 
 std::vector<const ClassInfo*> Host::Classes() const {
+  HostLock lock;
   std::vector<const ClassInfo*> out;
   for (const auto& c : state_->classes) out.push_back(&c);
   return out;
 }
 
 const ClassInfo* Host::FindClass(const std::string& name) const {
+  HostLock lock;
   return state_->FindClass(name);
 }
 
@@ -642,17 +696,27 @@ const PropertyInfo* ClassInfo::FindProperty(const std::string& n) const {
 }
 
 uint64_t Host::Calls(const std::string& entry) const {
+  HostLock lock;
   for (int i = 0; i < kCounterCount; ++i)
     if (entry == CounterName(i)) return state_->calls[i];
   return 0;
 }
 
 uint64_t Host::Lookups(const std::string& name) const {
+  HostLock lock;
   auto it = state_->lookups.find(name);
   return it == state_->lookups.end() ? 0 : it->second;
 }
 
+std::vector<std::pair<std::string, uint64_t>> Host::Counters() const {
+  std::vector<std::pair<std::string, uint64_t>> out;
+  for (int i = 0; i < kCounterCount; ++i)
+    if (state_->calls[i]) out.emplace_back(CounterName(i), state_->calls[i]);
+  return out;
+}
+
 void Host::ResetCounters() {
+  HostLock lock;
   for (auto& c : state_->calls) c = 0;
   state_->lookups.clear();
 }
@@ -660,45 +724,54 @@ void Host::ResetCounters() {
 // ---- Values for the test.
 
 void Host::Release(Word ref) {
+  HostLock lock;
   state_->Unlock(kTestApi, ref, ~0u);
 }
 
 void Host::ReleaseAtEnd(Word ref) {
+  HostLock lock;
   if (state_->Use(kTestApi, ref, ~0u, false, "a value to release at the end"))
     state_->releaseAtEnd.push_back(ref);
 }
 
 bool Host::IsHostValue(Word ref) const {
+  HostLock lock;
   return state_->Find(ref) != nullptr;
 }
 
 bool Host::IsAlive(Word ref) const {
+  HostLock lock;
   Value* v = state_->Find(ref);
   return v && v->life != Life::Dead;
 }
 
 int32_t Host::RefCount(Word ref) const {
+  HostLock lock;
   Value* v = state_->Find(ref);
   if (!v) return -1;
   return v->life == Life::Dead ? 0 : v->refs;
 }
 
 size_t Host::LiveCount() const {
+  HostLock lock;
   return state_->live;
 }
 
 std::string Host::KindOf(Word ref) const {
+  HostLock lock;
   Value* v = state_->Find(ref);
   return v ? KindName(v->kind) : "";
 }
 
 std::string Host::Describe(Word ref) const {
+  HostLock lock;
   if (!ref) return "nil";
   Value* v = state_->Find(ref);
   return v ? state_->Describe(v) : Hex(ref) + " (not a host value)";
 }
 
 std::string Host::ClassName(Word ref) const {
+  HostLock lock;
   Value* v = state_->Find(ref);
   if (!v) return "";
   if (v->kind == Kind::Instance) return static_cast<InstanceValue*>(v)->cls->name;
@@ -708,6 +781,7 @@ std::string Host::ClassName(Word ref) const {
 }
 
 unsigned char* Host::InstanceData(REALobject instance) const {
+  HostLock lock;
   Value* v = state_->Find(W(instance));
   return v && v->kind == Kind::Instance ? static_cast<InstanceValue*>(v)->data() : nullptr;
 }
@@ -715,22 +789,25 @@ unsigned char* Host::InstanceData(REALobject instance) const {
 // ---- Exceptions.
 
 bool Host::ExceptionPending() const {
-  return state_->pending != nullptr;
+  HostLock lock;
+  return state_->Mine().pending != nullptr;
 }
 
 std::optional<RaisedException> Host::TakeException() {
+  HostLock lock;
+  State::ThreadState& t = state_->Mine();
   State& s = *state_;
-  ExceptionValue* e = s.pending;
+  ExceptionValue* e = t.pending;
   if (!e) return std::nullopt;
   RaisedException r;
   r.className = e->className;
   r.errorNumber = e->errorNumber;
-  r.raisedBy = s.pendingBy;
+  r.raisedBy = t.pendingBy;
   if (e->message && e->message->life != Life::Dead) {
     r.messageNil = false;
     r.message = ToUTF8(s.CodePoints(static_cast<StringValue*>(e->message)));
   }
-  s.pending = nullptr;
+  t.pending = nullptr;
   s.Drop(e);
   return r;
 }
@@ -738,16 +815,19 @@ std::optional<RaisedException> Host::TakeException() {
 // ---- Strictness.
 
 const std::vector<Violation>& Host::Violations() const {
+  HostLock lock;
   return state_->violations;
 }
 
 std::vector<Violation> Host::TakeViolations() {
+  HostLock lock;
   std::vector<Violation> v;
   v.swap(state_->violations);
   return v;
 }
 
 void Host::AddViolation(const std::string& entry, const std::string& what) {
+  HostLock lock;
   Violation v;
   v.entry = entry;
   v.what = what;
@@ -755,19 +835,26 @@ void Host::AddViolation(const std::string& entry, const std::string& what) {
 }
 
 void Host::IgnoreLeaks() {
+  HostLock lock;
   state_->ignoreLeaks = true;
 }
 
 std::vector<std::string> Host::Problems() const {
+  HostLock lock;
   const State& s = *state_;
   std::vector<std::string> out;
   for (const auto& v : s.violations) out.push_back(v.ToString());
-  if (s.pending)
-    out.push_back("exception nobody took: " + s.Describe(s.pending) + " raised by " + s.pendingBy);
+  std::set<const Value*> pending;
+  for (const auto& kv : s.threads) {
+    if (!kv.second.pending) continue;
+    pending.insert(kv.second.pending);
+    out.push_back("exception nobody took: " + s.Describe(kv.second.pending) + " raised by " +
+                  kv.second.pendingBy);
+  }
   if (!s.ignoreLeaks && s.live > 0) {
     std::vector<const Value*> leaks;
     for (const auto& kv : s.values)
-      if (kv.second->life != Life::Dead && kv.second.get() != s.pending)
+      if (kv.second->life != Life::Dead && !pending.count(kv.second.get()))
         leaks.push_back(kv.second.get());
     std::sort(leaks.begin(), leaks.end(),
               [](const Value* a, const Value* b) { return a->serial < b->serial; });
@@ -792,19 +879,20 @@ std::vector<std::string> Host::Problems() const {
 }
 
 std::vector<std::string> Host::Finish() {
+  HostLock lock;
   State& s = *state_;
   if (s.finished) return {};
   s.finished = true;
-  if (s.pending) {
-    s.Violate(kTestApi,
-              "exception nobody took: " + s.Describe(s.pending) + " raised by " + s.pendingBy);
+  if (s.Mine().pending) {
+    s.Violate(kTestApi, "exception nobody took: " + s.Describe(s.Mine().pending) + " raised by " +
+                            s.Mine().pendingBy);
     TakeException();
   }
   auto keep = std::move(s.releaseAtEnd);
   for (Word ref : keep) Release(ref);
-  if (s.pending) {
+  if (s.Mine().pending) {
     s.Violate(kTestApi, "exception raised while the host released values at the end: " +
-                            s.Describe(s.pending));
+                            s.Describe(s.Mine().pending));
     TakeException();
   }
   auto problems = Problems();

@@ -260,6 +260,8 @@ class Host {
   // resolver was asked for a name (also for hidden and unknown names).
   uint64_t Calls(const std::string& entry) const;
   uint64_t Lookups(const std::string& name) const;
+  // Every counter that is not zero, by name, in entry-table order.
+  std::vector<std::pair<std::string, uint64_t>> Counters() const;
   void ResetCounters();
 
   // ---- Host values made for the test; each carries one reference the test
@@ -363,6 +365,17 @@ class Host {
   Result Get(T* instance, const std::string& property) {
     return Get(W(instance), property);
   }
+
+  // ---- Allocation failures, for this thread.  Fails the k-th allocation
+  // the library makes from now (k >= 1; 0 disarms); with `persist`, every
+  // later one fails too, as when memory is exhausted.  The library's
+  // allocations are those made while control is in plug-in code and not in a
+  // host entry.  LibraryAllocations counts them since the last arming.
+  static void FailLibraryAllocation(uint64_t k, bool persist = false);
+  static uint64_t LibraryAllocations();
+  static bool LibraryAllocationFailed();
+  // False in the sanitizer build, where allocations are never made to fail.
+  static bool CanFailLibraryAllocations();
 
   // ---- Exceptions.  An exception pending when the next Call starts, or at
   // the end, is a violation: a test takes every exception it expects.

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -106,10 +107,32 @@ void InstallValueEntries();
 void InstallObjectEntries();
 void InstallArrayEntries();
 
-template <class F>
-kdt::HostFunction Fn(F f) {
-  return reinterpret_cast<kdt::HostFunction>(f);
-}
+// Marks the thread as running plug-in code (or, with false, host code) for
+// the scope, so that only the library's own allocations count and can be
+// made to fail.
+class PluginCode {
+ public:
+  explicit PluginCode(bool inside);
+  ~PluginCode();
+  PluginCode(const PluginCode&) = delete;
+  PluginCode& operator=(const PluginCode&) = delete;
+
+ private:
+  bool saved_;
+};
+
+// Every function handed to the library runs as host code.
+template <auto F>
+struct HostEntry;
+template <class R, class... A, R (*F)(A...)>
+struct HostEntry<F> {
+  static R Call(A... a) {
+    PluginCode host(false);
+    return F(a...);
+  }
+  static kdt::HostFunction Function() { return reinterpret_cast<kdt::HostFunction>(&Call); }
+};
+#define Fn(...) (::standin::detail::HostEntry<__VA_ARGS__>::Function())
 
 enum class Kind : uint8_t { String, Text, Instance, Exception, Dictionary, Variant, Array };
 enum KindMask : unsigned {
@@ -241,8 +264,15 @@ struct Host::State {
   bool ignoreLeaks = false;
   bool finished = false;
 
-  detail::ExceptionValue* pending = nullptr;
-  std::string pendingBy;
+  // What belongs to the calling thread, as on the real host: the exception
+  // raised and not yet taken, and the method calls running, innermost last.
+  struct ThreadState {
+    detail::ExceptionValue* pending = nullptr;
+    std::string pendingBy;
+    std::vector<std::string> during;
+  };
+  mutable std::map<std::thread::id, ThreadState> threads;
+  ThreadState& Mine() const { return threads[std::this_thread::get_id()]; }
 
   // Data handed out by PluginGetStringData (by data address) and records of
   // PluginGetTextData (by record address); disposed ones stay until the end.
@@ -252,7 +282,6 @@ struct Host::State {
   std::unordered_set<const void*> disposedTextRecords;
 
   std::vector<Violation> violations;
-  std::vector<std::string> during;  // the method calls running, innermost last
 
   void* pluginHandle = nullptr;
   std::string pluginCopy;
@@ -316,10 +345,44 @@ struct Host::State {
 
 namespace detail {
 extern Host::State* g_state;
-// The state behind the entries; entries called with no live host do nothing.
-inline Host::State* S() {
-  return g_state;
-}
+
+// Several threads may call into the host at once.  Every entry and every
+// Host call holds this one lock while it touches host state (recursively:
+// entries call entries, Host calls call Host calls); calls into the plug-in
+// run without it, so that the plug-in's own races stay visible.
+class HostLock {
+ public:
+  HostLock();
+  ~HostLock();
+  HostLock(const HostLock&) = delete;
+  HostLock& operator=(const HostLock&) = delete;
+};
+
+// Gives the lock up entirely, whatever its depth, for the length of a call
+// into the plug-in.
+class Unlocked {
+ public:
+  Unlocked();
+  ~Unlocked();
+  Unlocked(const Unlocked&) = delete;
+  Unlocked& operator=(const Unlocked&) = delete;
+
+ private:
+  int depth_;
+};
+
+// The state behind an entry, under the lock; entries called with no live
+// host do nothing.
+class EntryState {
+ public:
+  EntryState() : s_(g_state) {}
+  operator Host::State*() const { return s_; }
+  Host::State* operator->() const { return s_; }
+
+ private:
+  HostLock lock_;
+  Host::State* s_;
+};
 // The poison page: PROT_NONE, so reading through it faults at once.
 Word PoisonAddress();
 std::string Hex(Word w);

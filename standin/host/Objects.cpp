@@ -106,7 +106,7 @@ int64_t IntegerOf(Host::State& s, const VariantValue* v) {
 // ---- Instances and exceptions.
 
 REALobject NewInstanceEntry(const char* className) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return nullptr;
   s->Count(k_PluginNewInstance);
   if (!className) {
@@ -118,7 +118,7 @@ REALobject NewInstanceEntry(const char* className) {
 }
 
 void RaiseException(REALobject exception) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return;
   s->Count(k_RuntimeRaiseException);
   Value* v = s->Use(k_RuntimeRaiseException, W(exception), kMaskException, false,
@@ -129,7 +129,7 @@ void RaiseException(REALobject exception) {
 }
 
 int32_t SetPropString(REALobject object, const char* name, REALstring value) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return 0;
   s->Count(k_REALSetPropValueString);
   Value* o = s->Use(k_REALSetPropValueString, W(object), kMaskObject, false, "the object");
@@ -146,7 +146,7 @@ int32_t SetPropString(REALobject object, const char* name, REALstring value) {
 }
 
 int32_t SetPropInteger(int counter, REALobject object, const char* name, int32_t value) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return 0;
   s->Count(counter);
   Value* o = s->Use(counter, W(object), kMaskObject, false, "the object");
@@ -166,7 +166,7 @@ int32_t SetPropValueInt(REALobject o, const char* n, int32_t v) {
 
 template <int kCounter, Want kWant, class T>
 int32_t GetProp(REALobject object, const char* name, T* out) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return 0;
   s->Count(kCounter);
   if (!out) {
@@ -181,7 +181,7 @@ int32_t GetProp(REALobject object, const char* name, T* out) {
 // ---- Methods by declaration.
 
 int32_t VarTypeMethod(REALobject value) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return 0;
   s->Count(kVarTypeMethod);
   Value* v = s->Use(kVarTypeMethod, W(value), kMaskObject, true, "the value");
@@ -189,7 +189,7 @@ int32_t VarTypeMethod(REALobject value) {
 }
 
 kdt::HostFunction LoadGlobalMethod(const char* module, const char* declaration) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return nullptr;
   s->Count(k_REALLoadGlobalMethod);
   if (module) s->Violate(k_REALLoadGlobalMethod, std::string("module \"") + module + "\" given");
@@ -207,7 +207,7 @@ DictionaryValue* UseDictionary(Host::State& s, int counter, REALobject d) {
 }
 
 void DictSetValue(REALobject dict, REALobject key, REALobject value) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return;
   s->Count(kDictSetValue);
   DictionaryValue* d = UseDictionary(*s, kDictSetValue, dict);
@@ -227,7 +227,7 @@ void DictSetValue(REALobject dict, REALobject key, REALobject value) {
 }
 
 REALobject DictGetValue(REALobject dict, REALobject key) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return nullptr;
   s->Count(kDictGetValue);
   DictionaryValue* d = UseDictionary(*s, kDictGetValue, dict);
@@ -243,7 +243,7 @@ REALobject DictGetValue(REALobject dict, REALobject key) {
 }
 
 REALobject DictKeyAt(REALobject dict, int32_t index) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return nullptr;
   s->Count(kDictKeyAt);
   DictionaryValue* d = UseDictionary(*s, kDictKeyAt, dict);
@@ -259,7 +259,7 @@ REALobject DictKeyAt(REALobject dict, int32_t index) {
 }
 
 kdt::HostFunction LoadObjectMethod(REALobject object, const char* declaration) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return nullptr;
   s->Count(k_REALLoadObjectMethod);
   Value* o = s->Use(k_REALLoadObjectMethod, W(object), kMaskObject, false, "the object");
@@ -284,7 +284,7 @@ kdt::HostFunction LoadObjectMethod(REALobject object, const char* declaration) {
 // ---- Variants.
 
 REALobject NewVariantEntry(int counter, int32_t code, int64_t integer, Value* payload) {
-  Host::State* s = S();
+  EntryState s;
   VariantValue* v = s->MakeVariant(CounterName(counter), code);
   v->integer = integer;
   s->Retain(payload);
@@ -293,7 +293,7 @@ REALobject NewVariantEntry(int counter, int32_t code, int64_t integer, Value* pa
 }
 
 REALobject StringToVariant(REALstring str) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return nullptr;
   s->Count(k_StringToVariant);
   Value* v = str ? s->Use(k_StringToVariant, W(str), kMaskString, true, "the string") : nullptr;
@@ -302,21 +302,21 @@ REALobject StringToVariant(REALstring str) {
 }
 
 REALobject IntegerToVariant(int32_t value) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return nullptr;
   s->Count(k_IntegerToVariant);
   return NewVariantEntry(k_IntegerToVariant, kVarInt32, value, nullptr);
 }
 
 REALobject Int32ToVariant(int32_t value) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return nullptr;
   s->Count(k_Int32ToVariant);
   return NewVariantEntry(k_Int32ToVariant, kVarInt32, value, nullptr);
 }
 
 REALobject TextToVariant(REALtext text) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return nullptr;
   s->Count(k_PluginNewVariantText);
   Value* v = text ? s->Use(k_PluginNewVariantText, W(text), kMaskText, true, "the text") : nullptr;
@@ -326,7 +326,7 @@ REALobject TextToVariant(REALtext text) {
 
 template <int kCounter, Want kWant, class T>
 T VariantTo(REALobject variant) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return T();
   s->Count(kCounter);
   if (!variant) return T();
@@ -337,7 +337,7 @@ T VariantTo(REALobject variant) {
 }
 
 uint32_t VariantHashEntry(REALobject variant) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return 0;
   s->Count(k_VariantHash);
   Value* v =
@@ -445,6 +445,7 @@ bool ReadProperty(Host::State& s, int counter, Value* o, const char* name, Want 
       if (p->standardGetter) {
         std::memcpy(&value, inst->data() + p->standardOffset, 4);
       } else {
+        PluginCode plugin(true);
         value = reinterpret_cast<int32_t (*)(REALobject)>(p->getter)(
             reinterpret_cast<REALobject>(inst->block));
       }
@@ -627,15 +628,15 @@ VariantValue* Host::State::MakeVariant(const char* origin, int32_t code) {
 }
 
 void Host::State::SetPending(ExceptionValue* e, const std::string& by) {
-  if (pending) {
-    Violate(kTestApi,
-            "exception raised by " + by + " while " + Describe(pending) + " was still pending");
-    ExceptionValue* old = pending;
-    pending = nullptr;
+  if (Mine().pending) {
+    Violate(kTestApi, "exception raised by " + by + " while " + Describe(Mine().pending) +
+                          " was still pending");
+    ExceptionValue* old = Mine().pending;
+    Mine().pending = nullptr;
     Drop(old);
   }
-  pending = e;
-  pendingBy = by;
+  Mine().pending = e;
+  Mine().pendingBy = by;
 }
 
 void Host::State::HostRaise(int counter, const std::string& className, const std::string& message) {
@@ -647,44 +648,52 @@ void Host::State::HostRaise(int counter, const std::string& className, const std
 // ---- Host API.
 
 REALobject Host::NewInstance(const std::string& className) {
+  HostLock lock;
   Value* v = state_->MakeInstance("NewInstance", className);
   if (!v) state_->Violate(kTestApi, "no class " + className + " to make an instance of");
   return v ? reinterpret_cast<REALobject>(v->block) : nullptr;
 }
 
 REALobject Host::NewVariantNil() {
+  HostLock lock;
   return reinterpret_cast<REALobject>(state_->MakeVariant("NewVariantNil", kVarNil)->block);
 }
 
 REALobject Host::NewVariantInt32(int32_t value, int32_t code) {
+  HostLock lock;
   VariantValue* v = state_->MakeVariant("NewVariantInt32", code);
   v->integer = code == kVarBoolean ? (value != 0) : value;
   return reinterpret_cast<REALobject>(v->block);
 }
 
 REALobject Host::NewVariantInt64(int64_t value) {
+  HostLock lock;
   VariantValue* v = state_->MakeVariant("NewVariantInt64", kVarInt64);
   v->integer = value;
   return reinterpret_cast<REALobject>(v->block);
 }
 
 REALobject Host::NewVariantSingle(float value) {
+  HostLock lock;
   VariantValue* v = state_->MakeVariant("NewVariantSingle", kVarSingle);
   v->real = value;
   return reinterpret_cast<REALobject>(v->block);
 }
 
 REALobject Host::NewVariantDouble(double value, int32_t code) {
+  HostLock lock;
   VariantValue* v = state_->MakeVariant("NewVariantDouble", code);
   v->real = value;
   return reinterpret_cast<REALobject>(v->block);
 }
 
 REALobject Host::NewVariantBoolean(bool value) {
+  HostLock lock;
   return NewVariantInt32(value, kVarBoolean);
 }
 
 REALobject Host::NewVariantString(REALstring value, int32_t code) {
+  HostLock lock;
   Value* s =
       value ? state_->Use(kTestApi, W(value), kMaskString, true, "a Variant's string") : nullptr;
   VariantValue* v = state_->MakeVariant("NewVariantString", code);
@@ -694,6 +703,7 @@ REALobject Host::NewVariantString(REALstring value, int32_t code) {
 }
 
 REALobject Host::NewVariantText(REALtext value) {
+  HostLock lock;
   Value* t = value ? state_->Use(kTestApi, W(value), kMaskText, true, "a Variant's text") : nullptr;
   VariantValue* v = state_->MakeVariant("NewVariantText", kVarText);
   state_->Retain(t);
@@ -702,10 +712,12 @@ REALobject Host::NewVariantText(REALtext value) {
 }
 
 REALobject Host::NewDictionary() {
+  HostLock lock;
   return reinterpret_cast<REALobject>(state_->MakeDictionary("NewDictionary")->block);
 }
 
 void Host::DictionarySet(REALobject dict, REALobject key, REALobject value) {
+  HostLock lock;
   // The same work as the Dictionary's assignment method, without counting it.
   uint64_t before = state_->calls[kDictSetValue];
   DictSetValue(dict, key, value);
@@ -713,12 +725,14 @@ void Host::DictionarySet(REALobject dict, REALobject key, REALobject value) {
 }
 
 int32_t Host::DictionaryCount(REALobject dict) const {
+  HostLock lock;
   auto* d = static_cast<DictionaryValue*>(
       state_->Use(kTestApi, W(dict), kMaskDictionary, false, "a Dictionary to read"));
   return d ? static_cast<int32_t>(d->entries.size()) : 0;
 }
 
 std::vector<std::pair<Word, Word>> Host::DictionaryEntries(REALobject dict) const {
+  HostLock lock;
   std::vector<std::pair<Word, Word>> out;
   auto* d = static_cast<DictionaryValue*>(
       state_->Use(kTestApi, W(dict), kMaskDictionary, false, "a Dictionary to read"));
@@ -728,6 +742,7 @@ std::vector<std::pair<Word, Word>> Host::DictionaryEntries(REALobject dict) cons
 }
 
 int32_t Host::VarType(Word ref) const {
+  HostLock lock;
   Value* v = ref ? state_->Use(kTestApi, ref, kMaskObject, true, "a Variant to read") : nullptr;
   return VarTypeOf(v);
 }

@@ -51,7 +51,7 @@ std::unique_ptr<unsigned char[]> WithTail(const std::string& bytes, bool termina
 // ---- String entries.
 
 REALstring BuildString(const void* bytes, int32_t length) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return nullptr;
   s->Count(k_REALBuildString);
   if (length < 0 || (!bytes && length > 0)) {
@@ -66,7 +66,7 @@ REALstring BuildString(const void* bytes, int32_t length) {
 }
 
 void SetStringEncoding(REALstring str, uint32_t encoding) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return;
   s->Count(k_REALSetStringEncoding);
   Value* v = s->Use(k_REALSetStringEncoding, W(str), kMaskString, true, "the string");
@@ -78,7 +78,7 @@ void SetStringEncoding(REALstring str, uint32_t encoding) {
 }
 
 uint32_t GetStringEncoding(REALstring str) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return 0;
   s->Count(k_REALGetStringEncoding);
   Value* v = s->Use(k_REALGetStringEncoding, W(str), kMaskString, true, "the string");
@@ -86,7 +86,7 @@ uint32_t GetStringEncoding(REALstring str) {
 }
 
 REALstring ConvertString(REALstring str, uint32_t encoding) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return nullptr;
   s->Count(k_REALConvertString);
   Value* v = s->Use(k_REALConvertString, W(str), kMaskString, true, "the string");
@@ -99,7 +99,7 @@ REALstring ConvertString(REALstring str, uint32_t encoding) {
 }
 
 int32_t GetStringData(REALstring str, uint32_t encoding, kdt::StringDataRecord* record) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return 0;
   s->Count(k_PluginGetStringData);
   if (!record) {
@@ -124,7 +124,7 @@ int32_t GetStringData(REALstring str, uint32_t encoding, kdt::StringDataRecord* 
 }
 
 void DisposeStringData(kdt::StringDataRecord* record) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return;
   s->Count(k_PluginDisposeStringData);
   if (!record) {
@@ -150,7 +150,7 @@ void DisposeStringData(kdt::StringDataRecord* record) {
 }
 
 int32_t StringCompare(REALstring a, REALstring b) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return 0;
   s->Count(k_RuntimeStringCompare);
   Value* va =
@@ -166,7 +166,7 @@ int32_t StringCompare(REALstring a, REALstring b) {
 // ---- Text entries.
 
 kdt::TextDataRecord* GetTextData(REALtext text, const char* encodingName, int32_t) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return nullptr;
   s->Count(k_PluginGetTextData);
   if (!text) return nullptr;
@@ -197,7 +197,7 @@ kdt::TextDataRecord* GetTextData(REALtext text, const char* encodingName, int32_
 }
 
 void DisposeTextData(kdt::TextDataRecord* record) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return;
   s->Count(k_PluginDisposeTextData);
   if (!record) {
@@ -223,7 +223,7 @@ void DisposeTextData(kdt::TextDataRecord* record) {
 }
 
 int32_t CompareText(REALtext a, REALtext b, int32_t caseSensitive) {
-  Host::State* s = S();
+  EntryState s;
   if (!s) return 0;
   s->Count(k_PluginCompareText);
   Value* va = a ? s->Use(k_PluginCompareText, W(a), kMaskText, true, "the first text") : nullptr;
@@ -282,32 +282,38 @@ std::u32string Host::State::CodePoints(const StringValue* s) const {
 }
 
 REALstring Host::NewString(const std::string& bytes, uint32_t encoding, bool terminated) {
+  HostLock lock;
   auto* s = state_->MakeString("NewString", bytes, encoding, terminated);
   return reinterpret_cast<REALstring>(s->block);
 }
 
 REALtext Host::NewText(const std::string& utf8) {
+  HostLock lock;
   auto* t = state_->MakeText("NewText", FromUTF8(utf8));
   return reinterpret_cast<REALtext>(t->block);
 }
 
 std::string Host::Bytes(REALstring s) const {
+  HostLock lock;
   Value* v = state_->Use(kTestApi, W(s), kMaskString, true, "a string to read");
   return v ? std::string(reinterpret_cast<const char*>(AsString(v)->data()), AsString(v)->length())
            : std::string();
 }
 
 uint32_t Host::Encoding(REALstring s) const {
+  HostLock lock;
   Value* v = state_->Use(kTestApi, W(s), kMaskString, true, "a string to read");
   return v ? AsString(v)->encoding() : kdt::kEncodingUnspecified;
 }
 
 std::string Host::StringUTF8(REALstring s) const {
+  HostLock lock;
   Value* v = state_->Use(kTestApi, W(s), kMaskString, true, "a string to read");
   return v ? ToUTF8(state_->CodePoints(AsString(v))) : std::string();
 }
 
 std::string Host::TextUTF8(REALtext t) const {
+  HostLock lock;
   Value* v = state_->Use(kTestApi, W(t), kMaskText, true, "a text to read");
   return v ? ToUTF8(AsText(v)->text) : std::string();
 }

@@ -19,12 +19,14 @@ struct ModelEntry {
   Word key;          // the key reference first stored (Integer: the number)
   Word value;
   uint32_t hash;
+  int uid = 0;  // which insertion made the entry
 };
 
 // The table as host programs observe it.
 class TableModel {
  public:
-  explicit TableModel(bool caseSensitive) : cs_(caseSensitive), buckets_(193) {}
+  explicit TableModel(bool caseSensitive, size_t buckets = 193)
+      : cs_(caseSensitive), buckets_(buckets) {}
 
   size_t size() const { return count_; }
   size_t bucket_count() const { return buckets_.size(); }

@@ -1,0 +1,347 @@
+// The user guide cannot drift from the plug-in: every example in
+// docs/guide/examples.md is replayed here, call for call, through the
+// stand-in host and must print exactly the output the guide shows; the
+// member tables must be what the registered classes give; and every
+// declaration table must list its class's records in order.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "standin/host/HostTesting.h"
+#include "standin/tools/GuideTables.h"
+
+namespace {
+
+using kdt::REALarray;
+using kdt::REALobject;
+using kdt::REALstring;
+using standin::Result;
+using standin::W;
+using standin::Word;
+
+std::string Page(const std::string& name) {
+  std::ifstream in(KDT_SOURCE_DIR "/docs/guide/" + name);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A host program's view: every object it makes or gets back lives to the end
+// of the program, Print collects lines.
+struct Program {
+  standin::TestHost host;
+  std::vector<std::string> out;
+
+  void Print(const std::string& line) { out.push_back(line); }
+  Word S(const std::string& utf8, uint32_t encoding = kdt::kEncodingUTF8) {
+    Word s = W(host.NewString(utf8, encoding));
+    host.ReleaseAtEnd(s);
+    return s;
+  }
+  Word Keep(Word object) {
+    if (object != 0) host.ReleaseAtEnd(object);
+    return object;
+  }
+  Word Keep(Result r) { return Keep(r.word); }
+  Word New(const std::string& cls, const std::string& constructor,
+           std::initializer_list<standin::Arg> args = {}) {
+    return Keep(W(host.New(cls, constructor, args)));
+  }
+  std::string Str(Result r) {
+    std::string s = host.StringUTF8(r.str());
+    if (r.word != 0) host.Release(r.word);
+    return s;
+  }
+  // The exception a Try block catches, as "Class: message".
+  std::string Caught() {
+    auto e = host.TakeException();
+    return e ? e->className + ": " + e->message : "no exception";
+  }
+};
+
+std::string N(Result r) {
+  return std::to_string(r.i());
+}
+
+constexpr char kCS[] = "Constructor(CaseSensitive as Boolean = true)";
+
+void FillAndRead(Program& p) {
+  const std::string v = "value(key as string) as string";
+  Word capitals = p.New("StringToStringHashMapKDT", kCS);
+  p.host.Assign(capitals, v, {p.S("France")}, p.S("Paris"));
+  p.host.Assign(capitals, v, {p.S("Japan")}, p.S("Kyoto"));
+  p.host.Assign(capitals, v, {p.S("Peru")}, p.S("Lima"));
+  p.host.Assign(capitals, v, {p.S("Japan")}, p.S("Tokyo"));
+  p.Print(N(p.host.Get(capitals, "Count")));
+  p.Print(p.Str(p.host.Call(capitals, v, {p.S("Japan")})));
+  p.Print(p.Str(p.host.Call(capitals, "lookup(key as string, defaultvalue as string) as string",
+                            {p.S("Chile"), p.S("unknown")})));
+  if (p.host.Call(capitals, "hasKey(key as string) as boolean", {p.S("Peru")}).b())
+    p.Print("Peru is there");
+  const std::string remove = "Remove(key as string) as integer";
+  std::string first = N(p.host.Call(capitals, remove, {p.S("Peru")}));
+  p.Print(first + " removed, then " + N(p.host.Call(capitals, remove, {p.S("Peru")})));
+  p.host.Call(capitals, v, {p.S("Peru")});
+  p.Print(p.Caught());
+}
+
+void Walk(Program& p) {
+  const std::string it = "IntegerToStringOrderedMapIteratorKDT";
+  Word names = p.New("IntegerToStringOrderedMapKDT", "Constructor");
+  const std::pair<int32_t, const char*> entries[] = {{30, "thirty"}, {10, "ten"}, {20, "twenty"}};
+  for (auto [k, name] : entries)
+    p.host.Assign(names, "value(key as integer) as string", {k}, p.S(name));
+  Word walker = p.Keep(p.host.Call(names, "first as " + it));
+  Word endPos = p.Keep(p.host.Call(names, "last as " + it));
+  const std::string notEqual = "isNotEqual(other as " + it + ") as boolean";
+  while (p.host.Call(walker, notEqual, {endPos}).b()) {
+    p.Print(N(p.host.Call(walker, "Key as integer")) + " " +
+            p.Str(p.host.Call(walker, "Value as string")));
+    p.host.Call(walker, "MoveNext");
+  }
+  Word head = p.Keep(p.host.Call(names, "first as " + it));
+  while (p.host.Call(walker, notEqual, {head}).b()) {
+    p.host.Call(walker, "MovePrev");
+    p.Print(N(p.host.Call(walker, "Key as integer")));
+  }
+}
+
+void RemoveWhileWalking(Program& p) {
+  const std::string it = "IntegerToIntegerHashMapIteratorKDT";
+  Word squares = p.New("IntegerToIntegerHashMapKDT", "Constructor");
+  for (int32_t i = 1; i <= 6; ++i)
+    p.host.Assign(squares, "value(key as integer) as integer", {i}, i * i);
+  Word walker = p.Keep(p.host.Call(squares, "first as " + it));
+  Word endPos = p.Keep(p.host.Call(squares, "last as " + it));
+  while (p.host.Call(walker, "isNotEqual(other as " + it + ") as boolean", {endPos}).b()) {
+    int32_t k = p.host.Call(walker, "Key as integer").i();
+    bool odd = p.host.Call(walker, "Value as integer").i() % 2 == 1;
+    p.host.Call(walker, "MoveNext");
+    if (odd) p.host.Call(squares, "Remove(key as integer) as integer", {k});
+  }
+  for (int32_t i = 0; i < p.host.Get(squares, "Count").i(); ++i)
+    p.Print(N(p.host.Call(squares, "Key(index as integer) as integer", {i})) + " -> " +
+            N(p.host.Call(squares, "ValueAtIndex(index as integer) as integer", {i})));
+  Word wrong = p.Keep(p.host.Call(squares, "first as " + it));
+  p.host.Call(squares, "Remove(pos as " + it + ")", {wrong});
+  p.host.Call(wrong, "MoveNext");
+  p.Print(p.Caught());
+  p.Print(N(p.host.Get(squares, "Count")));
+}
+
+void Range(Program& p) {
+  const std::string it = "IntegerToStringOrderedMapIteratorKDT";
+  const std::string notEqual = "isNotEqual(other as " + it + ") as boolean";
+  Word m = p.New("IntegerToStringOrderedMapKDT", "Constructor");
+  for (int32_t k = 10; k <= 50; k += 10)
+    p.host.Assign(m, "value(key as integer) as string", {k}, p.S("v" + std::to_string(k)));
+  Word walker = p.Keep(p.host.Call(m, "LowerBound(key as integer) as " + it, {15}));
+  Word stopAt = p.Keep(p.host.Call(m, "UpperBound(key as integer) as " + it, {40}));
+  while (p.host.Call(walker, notEqual, {stopAt}).b()) {
+    p.Print(p.Str(p.host.Call(walker, "Value as string")));
+    p.host.Call(walker, "MoveNext");
+  }
+  Word from = p.Keep(p.host.Call(m, "LowerBound(key as integer) as " + it, {15}));
+  p.host.Call(m, "Remove(first as " + it + ", last as " + it + ")", {from, stopAt});
+  const std::string key = "Key(index as integer) as integer";
+  p.Print(N(p.host.Get(m, "Count")) + " left: " + N(p.host.Call(m, key, {0})) + ", " +
+          N(p.host.Call(m, key, {1})));
+
+  const std::string wit = "StringOrderedSetIteratorKDT";
+  Word words = p.New("StringOrderedSetKDT", kCS);
+  for (const char* w : {"pear", "apple", "fig", "plum"})
+    p.host.Call(words, "insert(key as string)", {p.S(w)});
+  Word w = p.Keep(p.host.Call(words, "LowerBound(key as string) as " + wit, {p.S("p")}));
+  Word wEnd = p.Keep(p.host.Call(words, "LowerBound(key as string) as " + wit, {p.S("q")}));
+  while (p.host.Call(w, "isNotEqual(other as " + wit + ") as boolean", {wEnd}).b()) {
+    p.Print(p.Str(p.host.Call(w, "Key as string")));
+    p.host.Call(w, "MoveNext");
+  }
+}
+
+void CaseInsensitive(Program& p) {
+  const std::string v = "value(key as string) as string";
+  const std::string has = "hasKey(key as string) as boolean";
+  Word people = p.New("StringToStringHashMapKDT", kCS, {false});
+  p.host.Assign(people, v, {p.S("Émile")}, p.S("first"));
+  p.host.Assign(people, v, {p.S("ÉMILE")}, p.S("second"));
+  p.host.Assign(people, v, {p.S("émile")}, p.S("third"));
+  p.Print(N(p.host.Get(people, "Count")));
+  p.Print(p.Str(p.host.Call(people, "Key(index as integer) as string", {0})) + " = " +
+          p.Str(p.host.Call(people, v, {p.S("éMILE")})));
+  if (p.host.Call(people, has, {p.S("\xC9MILE", kdt::kEncodingWindowsLatin1)}).b())
+    p.Print("found in another encoding");
+  p.host.Assign(people, v, {p.S("Straße")}, p.S("street"));
+  if (!p.host.Call(people, has, {p.S("STRASSE")}).b()) p.Print("ß is not ss");
+}
+
+void DictionaryRoundTrip(Program& p) {
+  Word d = p.Keep(W(p.host.NewDictionary()));
+  auto variant = [&](const char* s) {
+    return p.host.NewVariantString(reinterpret_cast<REALstring>(p.S(s)));
+  };
+  const std::pair<const char*, const char*> entries[] = {
+      {"b", "two"}, {"a", "one"}, {"A", "three"}};
+  for (auto [k, v] : entries) {
+    REALobject key = variant(k), value = variant(v);
+    p.host.DictionarySet(reinterpret_cast<REALobject>(d), key, value);
+    p.Keep(W(key));
+    p.Keep(W(value));
+  }
+  Word m = p.New("StringToStringOrderedMapKDT",
+                 "Constructor(dic as dictionary, CaseSensitive as Boolean = true)", {d, false});
+  int32_t count = p.host.Get(m, "Count").i();
+  p.Print(std::to_string(count));
+  for (int32_t i = 0; i < count; ++i)
+    p.Print(p.Str(p.host.Call(m, "Key(index as integer) as string", {i})) + " = " +
+            p.Str(p.host.Call(m, "ValueAtIndex(index as integer) as string", {i})));
+  REALobject back =
+      reinterpret_cast<REALobject>(p.Keep(p.host.Call(m, "Operator_Convert as Dictionary")));
+  p.Print(std::to_string(p.host.DictionaryCount(back)));
+  bool hasUpperA = false;
+  for (auto [key, value] : p.host.DictionaryEntries(back)) {
+    std::string k = p.Str(p.host.Get(key, "StringValue"));
+    hasUpperA = hasUpperA || k == "A";
+    if (k == "a") p.Print(p.Str(p.host.Get(value, "StringValue")));
+  }
+  if (!hasUpperA) p.Print("the Dictionary has no key A");
+}
+
+void KeysAndIndex(Program& p) {
+  Word m = p.New("IntegerToStringHashMapKDT", "Constructor");
+  const std::pair<int32_t, const char*> entries[] = {
+      {100, "hundred"}, {200, "two hundred"}, {300, "three hundred"}};
+  for (auto [k, v] : entries) p.host.Assign(m, "value(key as integer) as string", {k}, p.S(v));
+  Word keys = p.Keep(p.host.Call(m, "Keys as integer()"));
+  for (Word k : p.host.Elements(reinterpret_cast<REALarray>(keys)))
+    p.Print(std::to_string(static_cast<int32_t>(k)));
+  for (int32_t i = 0; i < p.host.Get(m, "Count").i(); ++i)
+    p.Print(N(p.host.Call(m, "Key(index as integer) as integer", {i})) + " " +
+            p.Str(p.host.Call(m, "ValueAtIndex(index as integer) as string", {i})));
+  if (p.Keep(p.host.Call(m, "Keys as integer()")) == keys)
+    p.Print("same array until the map changes");
+  REALarray more = p.host.NewArray(kdt::kArrayTypeInteger, {1, 2});
+  p.host.ReleaseAtEnd(more);
+  p.host.Call(m, "AddKeys(targetArray() as integer)", {more});
+  std::vector<Word> all = p.host.Elements(more);
+  p.Print(std::to_string(all.size()) + " elements, first " +
+          std::to_string(static_cast<int32_t>(all.front())) + ", last " +
+          std::to_string(static_cast<int32_t>(all.back())));
+  p.host.Call(m, "Key(index as integer) as integer", {3});
+  p.Print(p.Caught());
+}
+
+using Twin = void (*)(Program&);
+
+const std::map<std::string, Twin>& Twins() {
+  static const std::map<std::string, Twin> twins = {{"fill-and-read", &FillAndRead},
+                                                    {"walk", &Walk},
+                                                    {"remove-while-walking", &RemoveWhileWalking},
+                                                    {"range", &Range},
+                                                    {"case-insensitive", &CaseInsensitive},
+                                                    {"dictionary", &DictionaryRoundTrip},
+                                                    {"keys", &KeysAndIndex}};
+  return twins;
+}
+
+// The output block after each "<!-- output: NAME -->" marker, line by line.
+std::map<std::string, std::vector<std::string>> GuideOutputs() {
+  std::map<std::string, std::vector<std::string>> outputs;
+  std::istringstream in(Page("examples.md"));
+  std::string line, name;
+  int fences = 0;
+  while (std::getline(in, line)) {
+    if (line.rfind("<!-- output: ", 0) == 0) {
+      name = line.substr(13, line.find(' ', 13) - 13);
+      outputs[name];
+      fences = 0;
+    } else if (!name.empty() && line.rfind("```", 0) == 0) {
+      if (++fences == 2) name.clear();
+    } else if (!name.empty() && fences == 1) {
+      outputs[name].push_back(line);
+    }
+  }
+  return outputs;
+}
+
+class GuideExample : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(GuideExample, PrintsWhatTheGuideShows) {
+  auto outputs = GuideOutputs();
+  ASSERT_EQ(outputs.count(GetParam()), 1u) << "examples.md has no output for " << GetParam();
+  Program p;
+  Twins().at(GetParam())(p);
+  EXPECT_EQ(p.out, outputs[GetParam()]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, GuideExample,
+                         ::testing::Values("fill-and-read", "walk", "remove-while-walking", "range",
+                                           "case-insensitive", "dictionary", "keys"),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           for (char& c : name)
+                             if (c == '-') c = '_';
+                           return name;
+                         });
+
+TEST(Guide, EveryExampleHasATwin) {
+  std::set<std::string> shown, twins;
+  for (const auto& [name, lines] : GuideOutputs()) shown.insert(name);
+  for (const auto& [name, twin] : Twins()) twins.insert(name);
+  EXPECT_EQ(shown, twins);
+}
+
+const char* const kPages[] = {"README.md",       "hash-maps.md", "ordered-maps.md", "hash-sets.md",
+                              "ordered-sets.md", "iterators.md", "examples.md"};
+
+TEST(Guide, TablesAreTheRegisteredClasses) {
+  std::set<std::string> older;
+  {
+    standin::TestHost host(standin::Options::Loaded(2014.99));
+    for (const standin::ClassInfo* c : host.Classes()) older.insert(c->name);
+  }
+  standin::TestHost host;
+  auto tables = standin::GuideMemberTables(host.Classes(), older);
+  std::set<std::string> used;
+  for (const char* page : kPages) {
+    for (const auto& [name, block] : standin::GeneratedBlocks(Page(page))) {
+      used.insert(name);
+      EXPECT_EQ(block, tables[name])
+          << page << ": table " << name << " (scripts/update-class-reference.sh rewrites it)";
+    }
+    // Each declaration table lists its class's properties and methods in order.
+    std::istringstream in(Page(page));
+    std::string line;
+    const standin::ClassInfo* c = nullptr;
+    std::vector<std::string> listed;
+    auto check = [&] {
+      if (c == nullptr) return;
+      std::vector<std::string> registered;
+      for (const auto& prop : c->properties) registered.push_back(prop.name + " as " + prop.type);
+      for (const auto& method : c->methods) registered.push_back(method.declaration);
+      EXPECT_EQ(listed, registered) << page << ": declarations of " << c->name;
+      c = nullptr;
+      listed.clear();
+    };
+    while (std::getline(in, line)) {
+      if (line.rfind("<!-- declarations: ", 0) == 0) {
+        check();
+        c = host.FindClass(line.substr(19, line.find(' ', 19) - 19));
+        ASSERT_NE(c, nullptr) << page << ": " << line;
+      } else if (c != nullptr && line.rfind("| `", 0) == 0) {
+        listed.push_back(line.substr(3, line.find('`', 3) - 3));
+      } else if (c != nullptr && line.empty() && !listed.empty()) {
+        check();
+      }
+    }
+    check();
+  }
+  EXPECT_EQ(used.size(), tables.size()) << "a member table is missing from the guide";
+}
+
+}  // namespace

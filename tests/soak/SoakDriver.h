@@ -1,0 +1,962 @@
+// One random driver for every container class: it calls a member the way a
+// host program does (constructors, keyed access, iterators, arrays,
+// Dictionary, Clone, misuse of every kind) and compares each result with a
+// plain model.  Findings are collected as text so that the same driver serves
+// the unit tests and the long soak program.
+#pragma once
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "containers/ContainerTestSupport.h"
+#include "containers/HashTableModel.h"
+
+namespace kdt_test {
+
+struct Member {
+  MemberSpec spec;
+  bool hash;  // chained table; otherwise a tree
+  bool set;
+  std::string Family() const {
+    return std::string(hash ? "hash " : "ordered ") + (set ? "sets" : "maps");
+  }
+};
+
+inline std::vector<Member> AllMembers() {
+  struct Row {
+    const char* name;
+    Kind key, value;
+    const char* kw;
+    const char* vw;
+  };
+  static const Row kMaps[] = {
+      {"TextToText", Kind::Text, Kind::Text, "Text", "Text"},
+      {"TextToVariant", Kind::Text, Kind::Variant, "Text", "variant"},
+      {"StringToString", Kind::String, Kind::String, "string", "string"},
+      {"StringToVariant", Kind::String, Kind::Variant, "string", "variant"},
+      {"VariantToVariant", Kind::Variant, Kind::Variant, "variant", "variant"},
+      {"IntegerToText", Kind::Integer, Kind::Text, "integer", "Text"},
+      {"IntegerToString", Kind::Integer, Kind::String, "integer", "string"},
+      {"IntegerToVariant", Kind::Integer, Kind::Variant, "integer", "variant"},
+      {"IntegerToInteger", Kind::Integer, Kind::Integer, "integer", "integer"}};
+  static const Row kSets[] = {{"Text", Kind::Text, Kind::Integer, "Text", ""},
+                              {"String", Kind::String, Kind::Integer, "string", ""},
+                              {"Variant", Kind::Variant, Kind::Integer, "variant", ""},
+                              {"Integer", Kind::Integer, Kind::Integer, "integer", ""}};
+  std::vector<Member> out;
+  for (bool hash : {true, false}) {
+    for (bool set : {false, true}) {
+      for (const Row& r : set ? std::vector<Row>(std::begin(kSets), std::end(kSets))
+                              : std::vector<Row>(std::begin(kMaps), std::end(kMaps))) {
+        std::string base =
+            std::string(r.name) + (hash ? "Hash" : "Ordered") + (set ? "Set" : "Map");
+        // The tree's Variant-to-Variant iterator class has no "Ordered" in its name.
+        std::string it = !hash && !set && r.key == Kind::Variant ? "VariantToVariantMapIteratorKDT"
+                                                                 : base + "IteratorKDT";
+        // Two hash maps spell their value type in their own way.
+        std::string vw = !hash || set                             ? r.vw
+                         : std::string(r.name) == "IntegerToText" ? "text"
+                         : std::string(r.name) == "TextToVariant" ? "Variant"
+                                                                  : r.vw;
+        for (bool cs : {true, false}) {
+          if (!cs && r.key == Kind::Integer) continue;
+          out.push_back({MemberSpec{base + "KDT", it, r.key, r.value, r.kw, vw, cs}, hash, set});
+        }
+      }
+    }
+  }
+  return out;
+}
+
+class SoakDriver {
+ public:
+  // A key as the model knows it.  Variant keys of the ordered classes mix
+  // types: 0 String "k<n>", 1 Integer n, 2 Double (n + 0.5, or NaN).
+  struct Key {
+    int type = 0;
+    std::string name;
+    int number = 0;
+    double real = 0;
+  };
+  struct Entry {
+    Key key;
+    Word keyRef;  // the key reference first stored (Integer: the number)
+    Word value;   // maps only
+    int uid;      // which insertion made the entry
+  };
+  // An iterator the program keeps: uid 0 is the end position of generation
+  // `gen` (a constructor run again or a new container starts another).
+  struct Kept {
+    Word it;
+    int uid;
+    int gen;
+    bool foreign;  // made by another container
+    bool loose = false;
+  };
+
+  SoakDriver(Host& host, const Member& member, uint32_t seed)
+      : h(host),
+        m(member),
+        s(member.spec),
+        random(seed),
+        cs(s.caseSensitive),
+        mixed(!m.hash && s.key == Kind::Variant),
+        table(cs) {}
+  ~SoakDriver() {
+    for (Word w : mine) h.Release(w);
+  }
+
+  std::vector<std::string> findings;
+  uint64_t calls = 0;
+
+  // Runs until `budget` host calls are made or a finding stops the run.
+  void Run(uint64_t budget) {
+    c = NewContainer(s.caseSensitive);
+    other = NewContainer(!s.caseSensitive);
+    for (int n = 0; n < 5; ++n) Put(other, MakeKey(RandomKey(n)), Value(n));
+    while (calls < budget && findings.empty()) {
+      Step();
+      if (findings.empty() && h.ExceptionPending()) {
+        auto e = h.TakeException();
+        Fail("unexpected " + e->className + " \"" + e->message + "\"");
+      }
+      if (findings.empty() && !h.Violations().empty()) Fail(h.Violations()[0].ToString());
+    }
+    if (findings.empty()) Check();
+  }
+
+ private:
+  // ---- Host calls, counted.
+  Word Call(Word obj, const std::string& pattern, std::initializer_list<standin::Arg> args = {}) {
+    ++calls;
+    return h.Call(obj, s.Decl(pattern), args);
+  }
+  void Assign(Word obj, const std::string& pattern, std::initializer_list<standin::Arg> args,
+              Word v) {
+    ++calls;
+    h.Assign(obj, s.Decl(pattern), args, v);
+  }
+  standin::Result Get(Word obj, const char* property) {
+    ++calls;
+    return h.Get(obj, property);
+  }
+  Word Keep(Kind k, Word w) {
+    if (k != Kind::Integer && w != 0) h.ReleaseAtEnd(w);
+    return w;
+  }
+  Word KeepObject(Word w) { return Keep(Kind::Variant, w); }
+  Word Own(Word w) {
+    mine.push_back(w);
+    return w;
+  }
+  void Drop(Word w) {
+    // Iterators may keep their container alive: theirs is then another container.
+    if (w == c)
+      for (Kept& k : kept) k.foreign = k.foreign || h.RefCount(c) > 1;
+    for (auto i = mine.begin(); i != mine.end(); ++i)
+      if (*i == w) {
+        mine.erase(i);
+        h.Release(w);
+        return;
+      }
+  }
+  size_t Below(size_t n) { return n == 0 ? 0 : static_cast<size_t>(random() % n); }
+
+  // ---- Findings.
+  void Note(const std::string& what) {
+    trail.push_back(what);
+    if (trail.size() > 12) trail.pop_front();
+  }
+  bool Fail(const std::string& what) {
+    if (!findings.empty()) return false;
+    std::string text = s.Name() + " at call " + std::to_string(calls) + ": " + what + "\n  after:";
+    for (const auto& t : trail) text += " " + t + ";";
+    findings.push_back(text);
+    return false;
+  }
+  bool Expect(bool ok, const std::string& what) { return ok || Fail(what); }
+  bool Raised(const char* className, const std::string& message) {
+    auto e = h.TakeException();
+    if (!e)
+      return Fail(std::string("no exception, expected ") + className + " \"" + message + "\"");
+    return Expect(e->className == className && e->message == message,
+                  "raised " + e->className + " \"" + e->message + "\", expected " + className +
+                      " \"" + message + "\"");
+  }
+  // Misuse with no single documented answer: nothing, or a NilObjectException.
+  bool NothingOrNil() {
+    auto e = h.TakeException();
+    return Expect(!e || e->className == "NilObjectException",
+                  e ? "raised " + e->className + " \"" + e->message + "\"" : "");
+  }
+
+  // ---- Keys and values.
+  Key RandomKey(int n) {
+    Key k;
+    k.number = s.key == Kind::Integer ? n * 7 - 200 : n;  // negative keys too
+    if (s.key == Kind::Integer) return k;
+    size_t r = mixed ? Below(10) : 0;
+    k.type = r < 6 ? 0 : r < 8 ? 1 : 2;
+    k.real = r == 9 && Below(3) == 0 ? std::nan("") : n + 0.5;
+    if (k.type == 0) k.name = TextOf("k", n, s.HasCaseModes() && Below(3) == 0);
+    return k;
+  }
+  Word MakeKey(const Key& k) {
+    if (s.key == Kind::Integer) return static_cast<Word>(k.number);
+    if (k.type == 1) return KeepObject(standin::W(h.NewVariantInt32(k.number)));
+    if (k.type == 2) return KeepObject(standin::W(h.NewVariantDouble(k.real)));
+    return MakeText(s.key, k.name);
+  }
+  Word MakeText(Kind kind, const std::string& text) {
+    if (kind == Kind::Text) return KeepObject(standin::W(h.NewText(text)));
+    REALstring str = h.NewString(text);
+    if (kind == Kind::String) return KeepObject(standin::W(str));
+    Word v = standin::W(h.NewVariantString(str));
+    h.Release(str);
+    return KeepObject(v);
+  }
+  Word Value(int n) {
+    return s.value == Kind::Integer ? static_cast<Word>(n)
+                                    : MakeText(s.value, TextOf("v", n, false));
+  }
+  // What a key reference the container handed out holds.
+  Key KeyFromRef(Word ref) {
+    Key k;
+    if (s.key == Kind::Integer) {
+      k.number = static_cast<int32_t>(ref);
+      return k;
+    }
+    std::string text = Content(s.key, ref);
+    int32_t type = s.key == Kind::Variant ? h.VarType(ref) : standin::kVarString;
+    if (type == standin::kVarInt32) {
+      k.type = 1;
+      k.number = std::stoi(text);
+    } else if (type == standin::kVarDouble) {
+      k.type = 2;
+      k.real = std::stod(text);
+    } else {
+      k.name = text;
+    }
+    return k;
+  }
+  std::string Content(Kind k, Word w) {
+    switch (k) {
+      case Kind::Integer:
+        return std::to_string(static_cast<int32_t>(w));
+      case Kind::String:
+        return w == 0 ? "" : h.StringUTF8(reinterpret_cast<REALstring>(w));
+      case Kind::Text:
+        return w == 0 ? "" : h.TextUTF8(reinterpret_cast<REALtext>(w));
+      case Kind::Variant: {
+        // The host describes a Variant as '... code 8 "k1", ...' or '... code 2 -4, ...'.
+        std::string d = h.Describe(w);
+        size_t at = d.find(" code ");
+        if (at == std::string::npos) return d;
+        at = d.find(' ', at + 6) + 1;
+        if (d[at] == '"') return d.substr(at + 1, d.find('"', at + 1) - at - 1);
+        return d.substr(at, d.find(',', at) - at);
+      }
+    }
+    return "";
+  }
+  static std::string Folded(std::string x) {
+    for (char& ch : x) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return x;
+  }
+  // Keys of one type in the container's order: <0, 0 (the same key) or >0.
+  int Compare(const Key& a, const Key& b) const {
+    int r;
+    if (s.key == Kind::Integer || a.type == 1) {
+      r = a.number < b.number ? -1 : a.number > b.number;
+    } else if (a.type == 2) {
+      if (std::isnan(a.real) || std::isnan(b.real)) return 2;  // never the same, no order
+      r = a.real < b.real ? -1 : a.real > b.real;
+    } else {
+      r = cs ? a.name.compare(b.name) : Folded(a.name).compare(Folded(b.name));
+      r = r < 0 ? -1 : r > 0;
+    }
+    // Maps with String, Text or Variant keys run from the greatest key down.
+    return !m.set && s.key != Kind::Integer ? -r : r;
+  }
+  bool Same(const Key& a, const Key& b) const { return a.type == b.type && Compare(a, b) == 0; }
+  std::string Describe(const Key& k) const {
+    if (s.key == Kind::Integer || k.type == 1) return std::to_string(k.number);
+    if (k.type == 2) return std::to_string(k.real);
+    return "\"" + k.name + "\"";
+  }
+
+  // ---- The model: `order` is the container's order, always current.
+  int Find(const Key& k) const {
+    for (size_t i = 0; i < order.size(); ++i)
+      if (Same(order[i].key, k)) return static_cast<int>(i);
+    return -1;
+  }
+  ModelEntry ForTable(const Entry& e) const {
+    ModelEntry t;
+    t.name = s.key == Kind::Integer ? "" : e.key.name;
+    t.number = e.key.number;
+    t.key = e.keyRef;
+    t.value = e.value;
+    t.hash = ModelHash(s.key == Kind::Variant ? Kind::String : s.key, t.name, t.number, cs);
+    t.uid = e.uid;
+    return t;
+  }
+  void FromTable() {
+    std::vector<Entry> next;
+    for (const ModelEntry& t : table.Order()) {
+      Key k;
+      k.name = t.name;
+      k.number = t.number;
+      next.push_back(Entry{k, t.key, t.value, t.uid});
+    }
+    order.swap(next);
+  }
+  // value(key) = v or insert(key): the first key stays, a map takes the value.
+  void ModelPut(const Key& k, Word ref, Word v) {
+    Changed();
+    if (m.hash) {
+      ModelEntry t = ForTable(Entry{k, ref, v, nextUid});
+      if (!table.Find(t)) ++nextUid;
+      table.Set(t);
+      FromTable();
+      return;
+    }
+    int i = Find(k);
+    if (i >= 0) {
+      order[i].value = v;
+      return;
+    }
+    Entry e{k, ref, v, nextUid++};
+    if (mixed) {
+      // Keys of different types have no order the model can know: the
+      // container's own order is taken and checked at the next Check.
+      order.push_back(e);
+      resync = true;
+      return;
+    }
+    size_t at = 0;
+    while (at < order.size() && Compare(order[at].key, k) < 0) ++at;
+    order.insert(order.begin() + at, e);
+  }
+  void ModelErase(size_t from, size_t to) {
+    if (m.hash) {
+      for (size_t i = from; i < to; ++i) table.Remove(ForTable(order[i]));
+      FromTable();
+    } else {
+      order.erase(order.begin() + from, order.begin() + to);
+    }
+  }
+  void ModelClear(bool newTable) {
+    if (newTable)
+      table = TableModel(cs);  // a constructor makes a new table, maybe in the other mode
+    else
+      table.Clear();
+    order.clear();
+    Changed();
+  }
+  void Changed() {
+    cache.reset();
+    keysArray = valuesArray = 0;
+  }
+  const std::vector<Entry>& Cached() {
+    if (!cache) cache = order;
+    return *cache;
+  }
+  // After a constructor that filled the container from elsewhere: the
+  // container's content must be `expected`; its order is taken from the
+  // container and checked.
+  bool Adopt(const std::vector<std::pair<Key, std::string>>& expected) {
+    std::vector<Word> keys = Elements(KeysObject(c));
+    std::vector<Word> values = m.set ? keys : Elements(KeepObject(Call(c, "Values as {V}()")));
+    if (!Expect(keys.size() == expected.size() && values.size() == keys.size(),
+                "filled with " + std::to_string(keys.size()) + " entries, expected " +
+                    std::to_string(expected.size())))
+      return false;
+    std::vector<Entry> next;
+    std::vector<bool> used(expected.size());
+    for (size_t i = 0; i < keys.size(); ++i) {
+      Entry e{KeyFromRef(keys[i]), keys[i], m.set ? 0 : values[i], nextUid++};
+      size_t j = 0;
+      while (j < expected.size() && (used[j] || !Same(expected[j].first, e.key))) ++j;
+      if (!Expect(j < expected.size(), "unexpected key " + Describe(e.key))) return false;
+      used[j] = true;
+      if (!m.set && !Expect(Content(s.value, e.value) == expected[j].second,
+                            "key " + Describe(e.key) + " has value " + Content(s.value, e.value) +
+                                ", expected " + expected[j].second))
+        return false;
+      next.push_back(e);
+    }
+    order = next;
+    Changed();
+    if (m.hash) {
+      table = TableModel(cs, static_cast<size_t>(Get(c, "BinCount").i()));
+      for (size_t i = order.size(); i-- > 0;) table.Set(ForTable(order[i]));
+      FromTable();
+      return Expect(KeyRefs(order) == keys, "the table's layout differs from its hashes");
+    }
+    resync = true;
+    return true;
+  }
+  std::vector<std::pair<Key, std::string>> Expected() {
+    std::vector<std::pair<Key, std::string>> out;
+    for (const Entry& e : order) out.push_back({e.key, m.set ? "" : Content(s.value, e.value)});
+    return out;
+  }
+  static std::vector<Word> KeyRefs(const std::vector<Entry>& entries) {
+    std::vector<Word> out;
+    for (const Entry& e : entries) out.push_back(e.keyRef);
+    return out;
+  }
+
+  // ---- Container calls.
+  Word NewContainer(bool caseSensitive) {
+    Word obj = Own(standin::W(h.NewInstance(s.className)));
+    Construct(obj, caseSensitive);
+    return obj;
+  }
+  void Construct(Word obj, bool caseSensitive) {
+    if (s.HasCaseModes())
+      Call(obj, "Constructor(CaseSensitive as Boolean = true)", {caseSensitive});
+    else
+      Call(obj, "Constructor");
+  }
+  void Put(Word obj, Word k, Word v) {
+    if (m.set)
+      Call(obj, "insert(key as {K})", {k});
+    else
+      Assign(obj, "value(key as {K}) as {V}", {k}, v);
+  }
+  Word KeysObject(Word obj) { return KeepObject(Call(obj, "Keys as {K}()")); }
+  std::vector<Word> Elements(Word array) {
+    return array == 0 ? std::vector<Word>{} : h.Elements(reinterpret_cast<REALarray>(array));
+  }
+  Word ItKey(Word it) { return Keep(s.key, Call(it, "Key as {K}")); }
+  bool Equal(Word a, Word b) { return Call(a, "isEqual(other as {I}) as boolean", {b}) != 0; }
+  Word End() { return KeepObject(Call(c, "last as {I}")); }
+
+  // ---- Kept iterators.
+  void KeepIt(const Kept& k) {
+    if (kept.size() < 16)
+      kept.push_back(k);
+    else
+      kept[Below(kept.size())] = k;
+  }
+  // Where a kept iterator is: -1 gone, order.size() the end position.
+  int IndexOf(const Kept& k) const {
+    if (k.uid == 0) return k.gen == generation ? static_cast<int>(order.size()) : -1;
+    for (size_t i = 0; i < order.size(); ++i)
+      if (order[i].uid == k.uid) return static_cast<int>(i);
+    return -1;
+  }
+  bool At(Word it, size_t index, const char* what) {
+    if (index == order.size())
+      return Expect(Equal(it, End()), std::string(what) + ": not at the end");
+    Word key = ItKey(it);
+    return Expect(key == order[index].keyRef, std::string(what) + ": at " +
+                                                  Describe(KeyFromRef(key)) + ", expected " +
+                                                  Describe(order[index].key));
+  }
+  bool TookStale() { return Raised("NilObjectException", "Iterator not initialized"); }
+  // A constructor run in the other case mode leaves earlier iterators with no
+  // position in the new mode (nothing happens with them); one of a released
+  // container may be taken as stale or as another container's; a table's end
+  // position is shared by the tables of one mode.  Any of these answers is
+  // accepted for such an iterator.
+  bool FromBefore(const Kept& t) const { return t.loose; }
+  void NewGeneration(bool released, bool newCs) {
+    for (Kept& k : kept) k.loose = k.loose || released || newCs != cs || (m.hash && k.uid == 0);
+    ++generation;
+  }
+  bool StaleOrEnd() {
+    auto e = h.TakeException();
+    return Expect(
+        !e || (e->className == "NilObjectException" && e->message == "Iterator not initialized") ||
+            (e->className == "KeyNotFoundException" && e->message == "Key not found"),
+        e ? "raised " + e->className + " \"" + e->message + "\"" : "");
+  }
+
+  // ---- The full comparison: properties, arrays (cache included), walks.
+  bool Check() {
+    if (!Expect(Get(c, "Count").i() == static_cast<int32_t>(order.size()),
+                "Count " + std::to_string(Get(c, "Count").i()) + ", model " +
+                    std::to_string(order.size())) ||
+        !Expect(Get(c, "Empty").b() == order.empty(), "Empty"))
+      return false;
+    if (s.HasCaseModes() && !Expect(Get(c, "CaseSensitive").b() == cs, "CaseSensitive"))
+      return false;
+    if (m.hash && !Expect(Get(c, "BinCount").i() == static_cast<int32_t>(table.bucket_count()),
+                          "BinCount " + std::to_string(Get(c, "BinCount").i()) + ", model " +
+                              std::to_string(table.bucket_count())))
+      return false;
+    const std::vector<Entry>& snapshot = Cached();
+    Word keys = KeysObject(c);
+    if (keysArray != 0 && !Expect(keys == keysArray, "Keys made a new array without a change"))
+      return false;
+    keysArray = keys;
+    if (!Expect(Elements(keys) == KeyRefs(snapshot), "Keys differ from the model")) return false;
+    if (!m.set) {
+      Word values = KeepObject(Call(c, "Values as {V}()"));
+      if (valuesArray != 0 && !Expect(values == valuesArray, "Values made a new array"))
+        return false;
+      valuesArray = values;
+      std::vector<Word> vs = Elements(values);
+      for (size_t i = 0; i < snapshot.size(); ++i)
+        if (!Expect(i < vs.size() && vs[i] == snapshot[i].value,
+                    "Values differ at " + std::to_string(i)))
+          return false;
+    }
+    std::vector<Word> walked = Walk();
+    if (!Expect(walked == KeyRefs(order), "walk differs from the model")) return false;
+    if (!m.hash && !Expect(WalkBack() == walked, "walk backwards differs")) return false;
+    for (const Entry& e : order) {
+      if (e.key.type == 2 && std::isnan(e.key.real)) continue;  // a NaN is never found
+      Word k = MakeKey(e.key);  // an equal key, not the stored reference
+      if (!Expect(Call(c, "CountKey(key as {K}) as integer", {k}) == 1,
+                  "CountKey misses " + Describe(e.key)))
+        return false;
+      if (!m.set && !Expect(Keep(s.value, Call(c, "value(key as {K}) as {V}", {k})) == e.value,
+                            "value of " + Describe(e.key)))
+        return false;
+    }
+    return true;
+  }
+  // Mixed Variant keys: the content must match the model, the order is the
+  // container's.
+  bool Resync() {
+    resync = false;
+    Word array = KeysObject(c);
+    std::vector<Word> shown = Elements(array), keys = KeyRefs(order);
+    std::vector<Entry> next;
+    for (Word w : shown) {
+      auto at = std::find(keys.begin(), keys.end(), w);
+      if (!Expect(at != keys.end(), "Keys shows a key not stored: " + Describe(KeyFromRef(w))))
+        return false;
+      next.push_back(order[at - keys.begin()]);
+    }
+    if (!Expect(next.size() == order.size(), "Keys shows " + std::to_string(next.size()) +
+                                                 " keys, the model has " +
+                                                 std::to_string(order.size())))
+      return false;
+    // Once types mix (or a NaN is held) the tree's walk follows references
+    // at some nodes, so even keys of one type may stand in any order; only a
+    // tree of one type without NaNs has an order the model can check.
+    bool oneType = true;
+    for (const Entry& e : next)
+      oneType = oneType && e.key.type == next.front().key.type && !std::isnan(e.key.real);
+    for (size_t i = 0; oneType && i < next.size(); ++i)
+      for (size_t j = i + 1; j < next.size(); ++j)
+        if (!Expect(Compare(next[i].key, next[j].key) != 1,
+                    "order: " + Describe(next[i].key) + " before " + Describe(next[j].key)))
+          return false;
+    order = next;
+    cache = order;
+    keysArray = array;
+    return true;
+  }
+  std::vector<Word> Walk() {
+    std::vector<Word> keys;
+    Word it = KeepObject(Call(c, "first as {I}")), end = End();
+    while (!Equal(it, end) && keys.size() <= order.size() + 1) {
+      keys.push_back(ItKey(it));
+      Call(it, "MoveNext");
+    }
+    return keys;
+  }
+  std::vector<Word> WalkBack() {
+    std::vector<Word> keys;
+    Word it = End(), begin = KeepObject(Call(c, "first as {I}"));
+    while (!Equal(it, begin) && keys.size() <= order.size() + 1) {
+      Call(it, "MovePrev");
+      keys.insert(keys.begin(), ItKey(it));
+    }
+    return keys;
+  }
+
+  void Step();
+
+  Host& h;
+  const Member& m;
+  const MemberSpec& s;
+  std::mt19937 random;
+  bool cs;     // the container's case mode now
+  bool mixed;  // Variant keys of several types in a tree
+  TableModel table;
+  std::vector<Entry> order;
+  std::optional<std::vector<Entry>> cache;
+  Word keysArray = 0, valuesArray = 0;
+  bool resync = false;
+  int nextUid = 1, generation = 0;
+  std::vector<Kept> kept;
+  std::vector<Word> mine;  // containers this driver releases itself
+  std::deque<std::string> trail;
+  Word c = 0, other = 0;
+};
+
+inline void SoakDriver::Step() {
+  if (resync && !Resync()) return;
+  int n = static_cast<int>(Below(60));
+  Key key = RandomKey(n);
+  Word k = MakeKey(key);
+  int at = Find(key);
+  bool present = at >= 0;
+  size_t op = Below(40);
+  Note("op " + std::to_string(op) + " key " + Describe(key));
+  switch (op) {
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+    case 7: {  // value(key) = v, insert
+      Word v = m.set ? 0 : Value(static_cast<int>(calls));
+      Put(c, k, v);
+      ModelPut(key, k, v);
+      break;
+    }
+    case 8: {  // Remove(key): a change even when the key is absent
+      Expect(Call(c, "Remove(key as {K}) as integer", {k}) == (present ? 1u : 0u), "Remove(key)");
+      Changed();
+      if (present) ModelErase(at, at + 1);
+      break;
+    }
+    case 9:
+    case 10: {  // keyed reads
+      Expect(Call(c, "CountKey(key as {K}) as integer", {k}) == (present ? 1u : 0u), "CountKey");
+      if (m.set) {
+        Expect(Call(c, "lookup(key as {K}) as boolean", {k}) == (present ? 1u : 0u), "lookup");
+        break;
+      }
+      Expect(Call(c, "hasKey(key as {K}) as boolean", {k}) == (present ? 1u : 0u), "hasKey");
+      Word fallback = Value(-1);
+      Expect(Keep(s.value, Call(c, "lookup(key as {K}, defaultvalue as {V}) as {V}",
+                                {k, fallback})) == (present ? order[at].value : fallback),
+             "lookup");
+      Expect(Keep(s.value, Call(c, "value(key as {K}) as {V}", {k})) ==
+                 (present ? order[at].value : 0u),
+             "value(key)");
+      if (!present) Raised("KeyNotFoundException", "Key not found");
+      break;
+    }
+    case 11:
+    case 12: {  // find, LowerBound, UpperBound, first, last: kept for later
+      size_t which = Below(m.hash ? 3 : 5), index = order.size();
+      Word it;
+      const char* what = "find";
+      if (which == 0) {
+        it = KeepObject(Call(c, "find(key as {K}) as {I}", {k}));
+        if (present) index = at;
+      } else if (which == 1) {
+        what = "first";
+        it = KeepObject(Call(c, "first as {I}"));
+        index = 0;
+      } else if (which == 2) {
+        what = "last";
+        it = End();
+      } else {
+        what = which == 3 ? "LowerBound" : "UpperBound";
+        it = KeepObject(
+            Call(c, which == 3 ? "LowerBound(key as {K}) as {I}" : "UpperBound(key as {K}) as {I}",
+                 {k}));
+        if (mixed) {  // no order across types: the answer must be a key of the container or the end
+          Word got = Equal(it, End()) ? 0 : ItKey(it);
+          int i = -1;
+          for (size_t j = 0; j < order.size(); ++j)
+            if (order[j].keyRef == got) i = static_cast<int>(j);
+          if (!Expect(got == 0 || i >= 0, std::string(what) + " designates a key not stored"))
+            break;
+          index = got == 0 ? order.size() : static_cast<size_t>(i);
+        } else {
+          index = 0;
+          while (index < order.size() && (Compare(order[index].key, key) < 0 ||
+                                          (which == 4 && Compare(order[index].key, key) == 0)))
+            ++index;
+        }
+      }
+      if (At(it, index, what))
+        KeepIt(Kept{it, index < order.size() ? order[index].uid : 0, generation, false});
+      break;
+    }
+    case 13:
+    case 14: {  // MoveNext or MovePrev on a kept iterator, past the ends too
+      if (kept.empty()) break;
+      Kept& t = kept[Below(kept.size())];
+      if (t.foreign) break;
+      bool forward = m.hash || Below(2) == 0;
+      int from = IndexOf(t);
+      Call(t.it, forward ? "MoveNext" : "MovePrev");
+      if (FromBefore(t)) {
+        StaleOrEnd();
+        break;
+      }
+      if (from < 0) {
+        TookStale();
+        break;
+      }
+      size_t to = static_cast<size_t>(from);
+      if (forward && to < order.size()) ++to;
+      if (!forward && to > 0) --to;
+      t.uid = to < order.size() ? order[to].uid : 0;
+      At(t.it, to, forward ? "MoveNext" : "MovePrev");
+      break;
+    }
+    case 15: {  // Key, Value, Value = through a kept iterator
+      if (kept.empty()) break;
+      Kept& t = kept[Below(kept.size())];
+      if (t.foreign) break;
+      int i = IndexOf(t);
+      bool entry = i >= 0 && static_cast<size_t>(i) < order.size();
+      size_t what = m.set ? 0 : Below(3);
+      if (FromBefore(t)) {
+        Call(t.it, what == 0 ? "Key as {K}" : "Value as {V}");
+        StaleOrEnd();
+        break;
+      }
+      if (what == 0) {
+        Expect(ItKey(t.it) == (entry ? order[i].keyRef : 0u), "iterator Key");
+      } else if (what == 1) {
+        Expect(Keep(s.value, Call(t.it, "Value as {V}")) == (entry ? order[i].value : 0u),
+               "iterator Value");
+      } else {
+        Word v = Value(static_cast<int>(calls));
+        Assign(t.it, "Value as {V}", {}, v);  // reaches the entry, not the cached arrays
+        if (entry) {
+          order[i].value = v;
+          if (m.hash) table.Find(ForTable(order[i]))->value = v;
+        }
+      }
+      if (FromBefore(t))
+        StaleOrEnd();
+      else if (i < 0)
+        TookStale();
+      else if (!entry)
+        Raised("KeyNotFoundException", "Key not found");
+      break;
+    }
+    case 16: {  // Remove(pos): stale, foreign, end, live or nil
+      if (kept.empty() || Below(10) == 0) {
+        Call(c, "Remove(pos as {I})", {nullptr});
+        NothingOrNil();
+        break;
+      }
+      Kept t = kept[Below(kept.size())];
+      int i = IndexOf(t);
+      Call(c, "Remove(pos as {I})", {t.it});
+      if (t.foreign) break;
+      if (FromBefore(t)) {
+        StaleOrEnd();
+        break;
+      }
+      if (i < 0) {
+        TookStale();
+        break;
+      }
+      Changed();
+      if (static_cast<size_t>(i) < order.size()) ModelErase(i, i + 1);
+      break;
+    }
+    case 17:
+    case 18: {  // Remove(first, last) in either order, nil ends now and then
+      if (kept.empty()) break;
+      std::optional<Kept> a = kept[Below(kept.size())], b = kept[Below(kept.size())];
+      if (Below(10) == 0) a.reset();
+      if (Below(10) == 0) b.reset();
+      Call(c, "Remove(first as {I}, last as {I})", {a ? a->it : 0, b ? b->it : 0});
+      if (!a || !b) {
+        NothingOrNil();
+        break;
+      }
+      int from = IndexOf(*a), to = IndexOf(*b);
+      if (a->foreign || b->foreign || FromBefore(*a) ||
+          FromBefore(*b)) {  // a stale one beside it may or may not be noticed
+        if (h.ExceptionPending()) TookStale();
+        break;
+      }
+      if (from < 0 || to < 0) {
+        TookStale();
+        break;
+      }
+      if (to < from) break;
+      Changed();
+      ModelErase(from, to);
+      break;
+    }
+    case 19: {  // isEqual / isNotEqual of two kept iterators: the same position or not
+      if (kept.size() < 2) break;
+      const Kept& a = kept[Below(kept.size())];
+      const Kept& b = kept[Below(kept.size())];
+      if (a.foreign || b.foreign || FromBefore(a) || FromBefore(b)) break;
+      bool same = a.uid == b.uid && (a.uid != 0 || a.gen == b.gen);
+      Expect(Equal(a.it, b.it) == same, "isEqual");
+      Expect((Call(b.it, "isNotEqual(other as {I}) as boolean", {a.it}) != 0) == !same,
+             "isNotEqual");
+      Call(a.it, "isEqual(other as {I}) as boolean", {nullptr});
+      NothingOrNil();
+      break;
+    }
+    case 20:  // an iterator of the other container, or of the other case mode, among ours
+      KeepIt(Kept{KeepObject(Call(other, Below(2) ? "first as {I}" : "last as {I}")), 0, 0, true});
+      break;
+    case 21: {  // Key(index) or ValueAtIndex, in and out of range
+      int32_t i = static_cast<int32_t>(Below(order.size() + 4)) - 2;
+      const std::vector<Entry>& snapshot = Cached();
+      bool ofKeys = m.set || Below(2) == 0;
+      Word got = ofKeys ? Keep(s.key, Call(c, "Key(index as integer) as {K}", {i}))
+                        : Keep(s.value, Call(c, "ValueAtIndex(index as integer) as {V}", {i}));
+      if (i >= 0 && static_cast<size_t>(i) < snapshot.size()) {
+        Expect(got == (ofKeys ? snapshot[i].keyRef : snapshot[i].value), "Key(index)/ValueAtIndex");
+        break;
+      }
+      Expect(got == 0, "out of range index gave a value");
+      Raised("OutOfBoundsException", std::string("Parameter index  is too ") +
+                                         (i < 0 ? "small" : "big") + ". Range is 0 to " +
+                                         std::to_string(static_cast<int>(snapshot.size()) - 1) +
+                                         ", but value is " + std::to_string(i) + ".");
+      break;
+    }
+    case 22: {  // AddKeys / AddValues put the items in front of what the array held
+      if (m.set) break;
+      bool ofKeys = Below(2) == 0;
+      Kind kind = ofKeys ? s.key : s.value;
+      Word held = ofKeys ? MakeKey(RandomKey(n)) : Value(n);
+      Word target = KeepObject(standin::W(h.NewArray(ArrayType(kind), {held})));
+      Call(c, ofKeys ? "AddKeys(targetArray() as {K})" : "AddValues(targetArray() as {V})",
+           {target});
+      std::vector<Word> want;
+      for (const Entry& e : order) want.push_back(ofKeys ? e.keyRef : e.value);
+      want.push_back(held);
+      Expect(Elements(target) == want, ofKeys ? "AddKeys" : "AddValues");
+      Call(c, "AddKeys(targetArray() as {K})", {nullptr});
+      Raised("NilObjectException", "array is nil");
+      break;
+    }
+    case 23: {  // Dictionary round trip, Clone
+      if (m.set) break;
+      Word dict = KeepObject(
+          Call(c, Below(2) ? "CloneDictionary as Dictionary" : "Operator_Convert as Dictionary"));
+      auto entries = h.DictionaryEntries(reinterpret_cast<REALobject>(dict));
+      bool sameOrder = Expect(entries.size() == order.size(),
+                              "Dictionary holds " + std::to_string(entries.size()) +
+                                  " entries, the map " + std::to_string(order.size()));
+      for (size_t i = 0; sameOrder && i < entries.size(); ++i)
+        sameOrder = Expect(
+            Content(Kind::Variant, entries[i].first) == Content(s.key, order[i].keyRef) &&
+                Content(Kind::Variant, entries[i].second) == Content(s.value, order[i].value),
+            "Dictionary entry " + std::to_string(i));
+      if (!sameOrder) break;
+      std::vector<std::pair<Key, std::string>> expected = Expected();
+      Word copy = Own(standin::W(h.NewInstance(s.className)));
+      if (Below(2)) {
+        if (s.HasCaseModes())
+          Call(copy, "Constructor(dic as dictionary, CaseSensitive as Boolean = true)", {dict, cs});
+        else
+          Call(copy, "Constructor(dic as dictionary)", {dict});
+      } else if (Below(2)) {
+        Call(copy, "Constructor(other as {C})", {c});
+      } else {
+        Drop(copy);
+        copy = Call(c, "Clone as {C}");
+        if (!Expect(copy != 0, "Clone gave nil")) break;
+        Own(copy);
+      }
+      // The copy replaces the container; the old one is released, its iterators go stale.
+      NewGeneration(true, cs);
+      Drop(c);
+      c = copy;
+      Adopt(expected);
+      break;
+    }
+    case 24: {  // a constructor run again on the container, or a new container
+      if (Below(4)) break;
+      size_t which = Below(m.set ? 4 : 3);
+      Changed();
+      if (which == 0) {
+        NewGeneration(true, cs);
+        Drop(c);
+        c = NewContainer(cs);
+      } else if (which == 1) {
+        bool newCs = s.HasCaseModes() ? Below(2) == 0 : true;
+        NewGeneration(false, newCs);
+        cs = newCs;
+        Construct(c, cs);
+      } else if (which == 2 && !m.set) {
+        NewGeneration(false, cs);
+        std::vector<std::pair<Key, std::string>> expected = Expected();
+        Word dict = KeepObject(Call(c, "CloneDictionary as Dictionary"));
+        if (s.HasCaseModes())
+          Call(c, "Constructor(dic as dictionary, CaseSensitive as Boolean = true)", {dict, cs});
+        else
+          Call(c, "Constructor(dic as dictionary)", {dict});
+        Adopt(expected);
+        break;
+      } else {  // a set from an array, duplicates included: always case-sensitive
+        std::vector<Word> elements;
+        std::vector<std::pair<Key, std::string>> expected;
+        NewGeneration(false, true);
+        cs = true;
+        // A Variant set also takes an array of Strings, each held as a Variant.
+        bool strings = s.key == Kind::Variant && Below(2) == 0;
+        for (size_t i = Below(12); i > 0; --i) {
+          Key e = RandomKey(static_cast<int>(Below(60)));
+          if (strings && e.type != 0) continue;
+          elements.push_back(strings ? MakeText(Kind::String, e.name) : MakeKey(e));
+          bool dup = false;
+          for (auto& x : expected) dup = dup || Same(x.first, e);
+          if (!dup) expected.push_back({e, ""});
+        }
+        Word array = KeepObject(
+            standin::W(h.NewArray(strings ? kdt::kArrayTypeString : ArrayType(s.key), elements)));
+        Call(c, strings ? "Constructor(Keys() as string)" : "Constructor(Keys() as {K})", {array});
+        Adopt(expected);
+        break;
+      }
+      ModelClear(true);
+      break;
+    }
+    case 25: {  // Clear now and then
+      if (Below(6)) break;
+      Call(c, "Clear");
+      ModelClear(false);
+      break;
+    }
+    case 26: {  // an instance no constructor ran on, and an iterator nobody filled
+      Word raw = Own(standin::W(h.NewInstance(s.className)));
+      Word rawIt = Own(standin::W(h.NewInstance(s.iteratorName)));
+      static const char* const kCalls[] = {"first as {I}", "Keys as {K}()", "Clear"};
+      size_t which = Below(7);
+      Word got = 0;
+      if (which < 3)
+        got = Call(raw, kCalls[which]);
+      else if (which == 3)
+        Call(raw, "Remove(pos as {I})", {rawIt});
+      else if (which == 4)
+        got = Call(raw, "CountKey(key as {K}) as integer", {k});
+      else if (which == 5)
+        Put(raw, k, Value(n));
+      else
+        got = Get(raw, "Count").word;
+      Expect(got == 0, "an uninitialised instance answered");
+      NothingOrNil();
+      Call(c, "Remove(pos as {I})", {rawIt});  // an unfilled iterator removes nothing
+      NothingOrNil();
+      Call(rawIt, "MoveNext");
+      NothingOrNil();
+      Drop(raw);
+      Drop(rawIt);
+      break;
+    }
+    default:
+      Check();
+      break;
+  }
+}
+
+}  // namespace kdt_test
