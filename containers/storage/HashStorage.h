@@ -205,9 +205,6 @@ class ChainedHashTable : public PositionTable {
   uint32_t count_ = 0;
 };
 
-// The table of one container in one case mode.  K: the key's value traits,
-// Payload: what the shape keeps beside a key (a value, or nothing).
-// Positions are nodes; the end position is null.
 // A key and what the shape keeps beside it.
 template <typename K, typename Payload>
 struct HashEntry : Payload {
@@ -221,6 +218,9 @@ struct HashEntryKey {
   const typename K::Stored& operator()(const HashEntry<K, Payload>& e) const { return e.key; }
 };
 
+// The table of one container in one case mode.  K: the key's value traits,
+// Payload: what the shape keeps beside a key (a value, or nothing).
+// Positions are nodes; the end position is null.
 template <typename K, typename Payload, CaseMode M>
 class HashTable : private ChainedHashTable<HashEntry<K, Payload>, HashEntryKey<K, Payload>,
                                            typename K::Hash, typename K::Equal> {
