@@ -1,68 +1,20 @@
 #include "plugin/Registration.h"
 
 #include <cstring>
+#include <type_traits>
 
+#include "containers/members/Members.h"
 #include "plugin/ClassRecords.h"
 #include "plugin/PluginMain.h"
+#include "values/ValueTraits.h"
 
 namespace kdt {
 
-// Each container comes before its iterator class; the 16 classes with Text
-// keys or values come first.
-const ClassOrderRow kClassRegistrationOrder[kClassCount] = {
-    {"IntegerToTextHashMapKDT", true},
-    {"IntegerToTextHashMapIteratorKDT", true},
-    {"IntegerToTextOrderedMapKDT", true},
-    {"IntegerToTextOrderedMapIteratorKDT", true},
-    {"TextHashSetKDT", true},
-    {"TextHashSetIteratorKDT", true},
-    {"TextOrderedSetKDT", true},
-    {"TextOrderedSetIteratorKDT", true},
-    {"TextToTextHashMapKDT", true},
-    {"TextToTextHashMapIteratorKDT", true},
-    {"TextToTextOrderedMapKDT", true},
-    {"TextToTextOrderedMapIteratorKDT", true},
-    {"TextToVariantHashMapKDT", true},
-    {"TextToVariantHashMapIteratorKDT", true},
-    {"TextToVariantOrderedMapKDT", true},
-    {"TextToVariantOrderedMapIteratorKDT", true},
-    {"IntegerHashSetKDT", false},
-    {"IntegerHashSetIteratorKDT", false},
-    {"IntegerOrderedSetKDT", false},
-    {"IntegerOrderedSetIteratorKDT", false},
-    {"IntegerToIntegerHashMapKDT", false},
-    {"IntegerToIntegerHashMapIteratorKDT", false},
-    {"IntegerToIntegerOrderedMapKDT", false},
-    {"IntegerToIntegerOrderedMapIteratorKDT", false},
-    {"IntegerToStringHashMapKDT", false},
-    {"IntegerToStringHashMapIteratorKDT", false},
-    {"IntegerToStringOrderedMapKDT", false},
-    {"IntegerToStringOrderedMapIteratorKDT", false},
-    {"IntegerToVariantHashMapKDT", false},
-    {"IntegerToVariantHashMapIteratorKDT", false},
-    {"IntegerToVariantOrderedMapKDT", false},
-    {"IntegerToVariantOrderedMapIteratorKDT", false},
-    {"StringHashSetKDT", false},
-    {"StringHashSetIteratorKDT", false},
-    {"StringOrderedSetKDT", false},
-    {"StringOrderedSetIteratorKDT", false},
-    {"StringToStringHashMapKDT", false},
-    {"StringToStringHashMapIteratorKDT", false},
-    {"StringToStringOrderedMapKDT", false},
-    {"StringToStringOrderedMapIteratorKDT", false},
-    {"StringToVariantHashMapKDT", false},
-    {"StringToVariantHashMapIteratorKDT", false},
-    {"StringToVariantOrderedMapKDT", false},
-    {"StringToVariantOrderedMapIteratorKDT", false},
-    {"VariantHashSetKDT", false},
-    {"VariantHashSetIteratorKDT", false},
-    {"VariantOrderedSetKDT", false},
-    {"VariantOrderedSetIteratorKDT", false},
-    {"VariantToVariantHashMapKDT", false},
-    {"VariantToVariantHashMapIteratorKDT", false},
-    {"VariantToVariantOrderedMapKDT", false},
-    {"VariantToVariantMapIteratorKDT", false},
-};
+#define KDT_ORDER_ROWS(Class, Iterator, Shape, Storage, Key, Value, ...)      \
+  {#Class, std::is_same_v<Key, TextKind> || std::is_same_v<Value, TextKind>}, \
+      {#Iterator, std::is_same_v<Key, TextKind> || std::is_same_v<Value, TextKind>},
+const ClassOrderRow kClassRegistrationOrder[kClassCount] = {KDT_CONTAINER_MEMBERS(KDT_ORDER_ROWS)};
+#undef KDT_ORDER_ROWS
 
 void ClassRecordSink::Add(ClassRecord* record) {
   if (record == nullptr || record->name == nullptr || Find(record->name) != nullptr) return;
@@ -77,10 +29,7 @@ ClassRecord* ClassRecordSink::Find(const char* className) const {
 }
 
 void CollectFamilyClassRecords(ClassRecordSink& sink) {
-#define KDT_COLLECT_FAMILY_RECORDS(Family) Provide##Family##ClassRecords(sink);
-  KDT_CONTAINER_FAMILIES(KDT_COLLECT_FAMILY_RECORDS)
-#undef KDT_COLLECT_FAMILY_RECORDS
-  static_cast<void>(sink);
+  ProvideContainerClassRecords(sink);
 }
 
 size_t RegisterClassesInOrder(const ClassRecordSink& available) {

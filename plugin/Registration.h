@@ -1,18 +1,12 @@
 // Which classes the library registers, in which order, and where their
 // records come from.
 //
-// The order and the Text gate of all 52 classes live in one table
-// (kClassRegistrationOrder).  The records themselves belong to the container
-// families.  A family plugs in with one function in its own directory,
-//
-//     void kdt::ProvideHashMapClassRecords(kdt::ClassRecordSink& sink) {
-//       sink.Add(record);  // once per class record of the family
-//     }
-//
-// and one line X(HashMap) in KDT_CONTAINER_FAMILIES below.  Registration looks
-// each name of the order table up among the records the families added and
-// registers the ones it finds, so a family adds its records in any order, and
-// a class whose family is not built yet is simply not registered.
+// The order of all 52 classes is the order of the member table
+// (containers/members/Members.h), each container before its iterator class;
+// a class with Text keys or values is registered only on hosts that know the
+// Text type.  The records are built by ProvideContainerClassRecords.
+// Registration looks each name of the order up among the records offered and
+// registers the ones it finds.
 #pragma once
 
 #include <cstddef>
@@ -33,15 +27,8 @@ class ClassRecordSink {
   std::vector<ClassRecord*> records_;
 };
 
-// The container families built into the library, one X(Family) per family.
-// clang-format off
-#define KDT_CONTAINER_FAMILIES(X) X(HashMap) X(HashSet) X(OrderedMap) X(OrderedSet)
-// clang-format on
-
-#define KDT_DECLARE_FAMILY_RECORDS(Family) \
-  void Provide##Family##ClassRecords(ClassRecordSink& sink);
-KDT_CONTAINER_FAMILIES(KDT_DECLARE_FAMILY_RECORDS)
-#undef KDT_DECLARE_FAMILY_RECORDS
+// Adds the records of every member of the member table.
+void ProvideContainerClassRecords(ClassRecordSink& sink);
 
 struct ClassOrderRow {
   const char* name;
@@ -51,7 +38,7 @@ struct ClassOrderRow {
 constexpr size_t kClassCount = 52;
 extern const ClassOrderRow kClassRegistrationOrder[kClassCount];
 
-// Adds the records of every family listed above.
+// Adds the records of every container class and its iterator class.
 void CollectFamilyClassRecords(ClassRecordSink& sink);
 
 // Registers the records of `available` in table order: the Text-gated classes

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "containers/common/PositionRegistry.h"
+#include "containers/storage/PositionRegistry.h"
 #include "standin/host/HostTesting.h"
 #include "tests/containers/ContainerTestSupport.h"
 

@@ -1,4 +1,4 @@
-// The chained hash table under the hash maps and hash sets.
+// Hash storage: the chained hash table under the hash maps and hash sets.
 //
 // Host programs observe its layout (bucket count, iteration order, index
 // access), so it follows one fixed behaviour: 193 buckets at start; before an
@@ -16,10 +16,11 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
-#include "containers/common/PositionRegistry.h"
+#include "containers/storage/Positions.h"
 
 namespace kdt {
 
@@ -202,6 +203,91 @@ class ChainedHashTable : public PositionTable {
 
   std::vector<Node*> buckets_;
   uint32_t count_ = 0;
+};
+
+// A key and what the shape keeps beside it.
+template <typename K, typename Payload>
+struct HashEntry : Payload {
+  // From a stored key (copies keep its cached hash) or a host argument.
+  template <typename A>
+  explicit HashEntry(const A& k) : key(k) {}
+  typename K::Stored key;
+};
+template <typename K, typename Payload>
+struct HashEntryKey {
+  const typename K::Stored& operator()(const HashEntry<K, Payload>& e) const { return e.key; }
+};
+
+// The table of one container in one case mode.  K: the key's value traits,
+// Payload: what the shape keeps beside a key (a value, or nothing).
+// Positions are nodes; the end position is null.
+template <typename K, typename Payload, CaseMode M>
+class HashTable : private ChainedHashTable<HashEntry<K, Payload>, HashEntryKey<K, Payload>,
+                                           typename K::Hash, typename K::Equal> {
+  using Chain = ChainedHashTable<HashEntry<K, Payload>, HashEntryKey<K, Payload>, typename K::Hash,
+                                 typename K::Equal>;
+
+ public:
+  using KT = K;
+  using Key = typename K::Stored;
+  static constexpr CaseMode kMode = M;
+
+  using Pos = typename Chain::Node*;
+
+  int32_t Count() const { return static_cast<int32_t>(Chain::size()); }
+  int32_t BinCount() const { return static_cast<int32_t>(Chain::bucket_count()); }
+  Pos Begin() const { return Chain::First(); }
+  Pos End() const { return nullptr; }
+  bool IsEnd(Pos p) const { return p == nullptr; }
+  // The end position has no successor.
+  Pos Next(Pos p) const { return p == nullptr ? p : Chain::Next(p); }
+  static const Key& KeyOf(Pos p) { return p->value.key; }
+  static Payload& PayloadOf(Pos p) { return p->value; }
+
+  Pos Find(const Key& key) const { return Chain::Find(key); }
+  // Puts a key from a host argument in unless an equal one is there; the
+  // probe is the argument as a borrowed key.  Returns the position and
+  // whether it is new.
+  std::pair<Pos, bool> Insert(const Key& probe, typename K::Arg key) {
+    return Chain::FindOrInsert(probe, key);
+  }
+  std::pair<Pos, bool> InsertStored(Key&& key) { return Chain::FindOrInsert(key, key); }
+  void Erase(Pos p) { Chain::Erase(p); }
+  void Clear() { Chain::Clear(); }
+  bool IsRange(Pos first, Pos last) const { return Chain::IsRange(first, last); }
+  void EraseRange(Pos first, Pos last) { Chain::EraseRange(first, last); }
+
+  // A copy holds equal entries, put in in this table's iteration order.
+  static std::unique_ptr<HashTable> Copy(const HashTable& source) {
+    auto copy = std::make_unique<HashTable>();
+    for (Pos p = source.Begin(); p != nullptr; p = source.Next(p)) {
+      Pos at = copy->FindOrInsert(p->value.key, p->value.key).first;
+      static_cast<Payload&>(at->value) = static_cast<const Payload&>(p->value);
+    }
+    return copy;
+  }
+
+  // Positions as iterators keep them.
+  using Chain::Tag;
+  Position Token(Pos p) const { return p != nullptr ? Chain::TokenOf(p) : Chain::EndToken(); }
+  bool Holds(const ResolvedPosition& r) const {
+    return r.table == static_cast<const PositionTable*>(this);
+  }
+  static HashTable& Of(const ResolvedPosition& r) {
+    return static_cast<HashTable&>(static_cast<Chain&>(*r.table));
+  }
+  Pos At(const ResolvedPosition& r) const {
+    return r.kind == ResolvedPosition::kEnd ? nullptr : static_cast<Pos>(r.element);
+  }
+};
+
+// The storage policy of the hash containers.
+struct HashStorage {
+  template <typename K, typename Payload, CaseMode M>
+  using Table = HashTable<K, Payload, M>;
+  // The end positions of all live tables of one case mode are the same
+  // position.
+  static constexpr bool kEndsCompareEqual = true;
 };
 
 }  // namespace kdt

@@ -1,4 +1,4 @@
-#include "containers/common/ClassBuilder.h"
+#include "containers/engine/ClassBuilder.h"
 
 #include <cstring>
 #include <deque>
@@ -31,7 +31,54 @@ std::deque<ClassRecord>& RecordPool() {
   return *pool;
 }
 
+bool Holds(When when, const MemberFacts& facts) {
+  switch (when) {
+    case When::kAlways:
+      return true;
+    case When::kCaseModes:
+      return facts.caseModes;
+    case When::kNoCaseModes:
+      return !facts.caseModes;
+    case When::kVariantElements:
+      return facts.variantElements;
+    case When::kStorageRows:
+      break;
+  }
+  return false;
+}
+
+template <typename Row, typename Spec = decltype(Row::spec)>
+std::vector<Spec> Select(const std::vector<Row>& shape, const std::vector<Row>& storage,
+                         const MemberFacts& facts) {
+  std::vector<Spec> out;
+  bool spliced = false;
+  for (const Row& row : shape) {
+    if (row.when == When::kStorageRows) {
+      for (const Row& s : storage) out.push_back(s.spec);
+      spliced = true;
+    } else if (Holds(row.when, facts)) {
+      out.push_back(row.spec);
+    }
+  }
+  if (!spliced) {
+    for (const Row& s : storage) out.push_back(s.spec);
+  }
+  return out;
+}
+
 }  // namespace
+
+std::vector<PropertySpec> SelectRows(const std::vector<PropertyRow>& shape,
+                                     const std::vector<PropertyRow>& storage,
+                                     const MemberFacts& facts) {
+  return Select(shape, storage, facts);
+}
+
+std::vector<MethodSpec> SelectRows(const std::vector<MethodRow>& shape,
+                                   const std::vector<MethodRow>& storage,
+                                   const MemberFacts& facts) {
+  return Select(shape, storage, facts);
+}
 
 const char* ExpandDeclaration(const char* pattern, const TypeWords& words) {
   std::string out;

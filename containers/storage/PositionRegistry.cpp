@@ -1,4 +1,4 @@
-#include "containers/common/PositionRegistry.h"
+#include "containers/storage/PositionRegistry.h"
 
 #include <atomic>
 #include <mutex>

@@ -1,10 +1,15 @@
-// Builds the class records of a container family from declarative tables.
+// Builds the class records of the members from declarative tables.
 //
-// A family lists its properties and methods once, with declaration patterns in
+// A shape lists its properties and methods once, with declaration patterns in
 // which {C} stands for the class name, {I} for its iterator class, {K} for the
 // key (or element) type word and {V} for the value type word.  Each member
 // class then gets its own record with the words of its row substituted, so a
-// wrong type word is a one-line fix in the member table.
+// wrong type word is a one-line fix in the member table.  A row may hold for
+// some members only (When), and the storage's own rows go where the shape's
+// table puts the kStorageRows marker.
+//
+// Every function a row hands to the host runs under GuardHostCall: no C++
+// exception ever unwinds into the host.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +40,48 @@ struct MethodSpec {
   HostFunction function;
   HostFunction setter;  // assignment function, or null
 };
+
+// Which members a row is for.
+enum class When : uint8_t {
+  kAlways,
+  kCaseModes,        // keys with a case mode (not Integer)
+  kNoCaseModes,      // Integer keys
+  kVariantElements,  // Variant keys or elements
+  kStorageRows,      // marker: the storage's rows go here
+};
+
+// What the conditions of the rows ask about a member.
+struct MemberFacts {
+  bool caseModes;
+  bool variantElements;
+};
+
+struct PropertyRow {
+  PropertyRow(const char* name, const char* type, HostFunction getter, uint32_t offset = 0,
+              When when = When::kAlways)
+      : when(when), spec{name, type, getter, offset} {}
+  explicit PropertyRow(When marker) : when(marker), spec{} {}
+  When when;
+  PropertySpec spec;
+};
+
+struct MethodRow {
+  MethodRow(const char* pattern, HostFunction function, HostFunction setter = nullptr)
+      : when(When::kAlways), spec{pattern, function, setter} {}
+  MethodRow(When when, const char* pattern, HostFunction function)
+      : when(when), spec{pattern, function, nullptr} {}
+  explicit MethodRow(When marker) : when(marker), spec{} {}
+  When when;
+  MethodSpec spec;
+};
+
+// The rows of `shape` that hold for the member, with `storage` in place of
+// the marker (or at the end when there is none).
+std::vector<PropertySpec> SelectRows(const std::vector<PropertyRow>& shape,
+                                     const std::vector<PropertyRow>& storage,
+                                     const MemberFacts& facts);
+std::vector<MethodSpec> SelectRows(const std::vector<MethodRow>& shape,
+                                   const std::vector<MethodRow>& storage, const MemberFacts& facts);
 
 // Returns a record in static storage (it, its arrays and strings live for the
 // life of the process, as the host keeps pointers into them).
@@ -71,7 +118,7 @@ struct GuardedCall<F> {
 
 template <auto F>
 HostFunction Guarded() {
-  return reinterpret_cast<HostFunction>(&GuardedCall<F>::Call);
+  return AsHostFunction(&GuardedCall<F>::Call);
 }
 
 }  // namespace kdt

@@ -11,8 +11,8 @@
 // (each key placed where the comparison's descent puts it); the index says
 // whether and where a key is held.
 //
-// The free functions below are the one way the families search and insert,
-// for trees with and without an index.
+// The free functions below are the one way the tree storage searches and
+// inserts, for trees with and without an index.
 #pragma once
 
 #include <algorithm>
@@ -31,7 +31,7 @@ namespace kdt {
 
 struct KeyIndexTag {};
 
-// Base: a PositionTree over a multimap or multiset.  KeyOf::Get(element) is
+// Base: a PositionTree over a multimap.  KeyOf::Get(element) is
 // the element's key handle; Order(a, b) the index order of two key
 // references (negative, zero, positive).
 template <typename Base, typename KeyOf, int32_t (*Order)(REALobject, REALobject)>
@@ -134,10 +134,10 @@ constexpr int32_t (*VariantIndexOrder)(REALobject, REALobject) = M == CaseMode::
 template <typename Tree>
 constexpr bool kHasKeyIndex = std::is_base_of_v<KeyIndexTag, Tree>;
 
-// Tree::KeyOf::Get(element) is an element's key; Key the tree's key handle.
+// Tree: a tree over a map or multimap; Key the tree's key handle.
 template <typename Tree, typename Key>
 bool HoldsEqual(Tree& t, typename Tree::iterator at, const Key& key) {
-  return at != t.end() && !t.items().key_comp()(key, Tree::KeyOf::Get(*at));
+  return at != t.end() && !t.items().key_comp()(key, at->first);
 }
 
 // The element holding a key equal to key, or the end position.

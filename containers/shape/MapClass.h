@@ -1,0 +1,176 @@
+// The map shape: a value with every key.  What maps do beyond the engine
+// (Dictionary conversion, the keyed value, the iterator's value) and the
+// declarations of every map class, from which each member's record is made.
+#pragma once
+
+#include <cstdint>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "containers/engine/ClassBuilder.h"
+#include "containers/engine/Container.h"
+
+namespace kdt {
+
+template <typename Member>
+class MapClass : public Container<Member> {
+  using Base = Container<Member>;
+  using Base::DataOf;
+  using Base::Dispatch;
+  using Base::FindKey;
+  using typename Base::Data;
+  using typename Base::KeyArg;
+  using typename Base::ValueArg;
+  template <CaseMode M>
+  using ValueTraitsOf = typename Base::template ValueTraitsOf<M>;
+
+ public:
+  static void ConstructFromDictionaryWithCase(REALobject self, REALobject dic,
+                                              uint32_t caseSensitive) {
+    Base::Build(DataOf(self), BooleanArgument(caseSensitive),
+                [&](auto& t) { FillFromDictionary(t, dic); });
+  }
+  static void ConstructFromDictionary(REALobject self, REALobject dic) {
+    ConstructFromDictionaryWithCase(self, dic, 1);
+  }
+  static REALobject CloneDictionary(REALobject self) {
+    Data* d = DataOf(self);
+    if (!Base::HasTable(d)) {
+      RaiseNilObject(kOtherMapNotInitialized);
+      return nullptr;
+    }
+    // Every reference the call makes is given back if a conversion fails.
+    OwnedObject dict(DictionaryNew());
+    if (dict.get() == nullptr) return nullptr;
+    Dispatch(d, [&](auto& t) {
+      using T = std::decay_t<decltype(t)>;
+      using V = ValueTraitsOf<T::kMode>;
+      Base::ForEach(t, [&](auto at) {
+        OwnedObject k(T::KT::ToVariant(T::KeyOf(at)));
+        OwnedObject v(V::ToVariant(T::PayloadOf(at).value));
+        DictionarySetValue(dict.get(), k.get(), v.get());
+      });
+    });
+    DictionaryCacheReset();
+    return dict.Release();
+  }
+
+  static ValueArg GetValue(REALobject self, KeyArg key) {
+    return Base::template With<ValueArg>(self, ValueArg(), [&](auto& t) {
+      using T = std::decay_t<decltype(t)>;
+      using V = ValueTraitsOf<T::kMode>;
+      auto at = FindKey(t, key);
+      if (t.IsEnd(at)) {
+        RaiseHostException(kKeyNotFoundException, kKeyNotFound);
+        return ValueArg();
+      }
+      return V::ToHost(T::PayloadOf(at).value);
+    });
+  }
+  // The value of an equal key is replaced (the stored key handle stays), or
+  // the key goes in with it.
+  static void SetValue(REALobject self, KeyArg key, ValueArg value) {
+    Data* d = DataOf(self);
+    if (!Base::Require(d)) return;
+    Base::DropCache(d);
+    Dispatch(d, [&](auto& t) {
+      using T = std::decay_t<decltype(t)>;
+      typename T::KT::Probe probe(key);
+      T::PayloadOf(t.Insert(probe.get(), key).first).value = value;
+    });
+  }
+  static ValueArg Lookup(REALobject self, KeyArg key, ValueArg fallback) {
+    return Base::template With<ValueArg>(self, ValueArg(), [&](auto& t) {
+      using T = std::decay_t<decltype(t)>;
+      using V = ValueTraitsOf<T::kMode>;
+      auto at = FindKey(t, key);
+      if (!t.IsEnd(at)) return V::ToHost(T::PayloadOf(at).value);
+      return V::ToHost(typename V::Stored(fallback));
+    });
+  }
+
+  static ValueArg IteratorGetValue(REALobject self) {
+    return Base::AtElement(self, ValueArg(), [](auto& t, auto at) {
+      using T = std::decay_t<decltype(t)>;
+      using V = ValueTraitsOf<T::kMode>;
+      return V::ToHost(T::PayloadOf(at).value);
+    });
+  }
+  // Replaces the value in place; the map's array cache is left as it is.
+  static void IteratorSetValue(REALobject self, ValueArg value) {
+    Base::AtElement(self, 0, [&](auto& t, auto at) {
+      std::decay_t<decltype(t)>::PayloadOf(at).value = value;
+      return 0;
+    });
+  }
+
+  // ---- Declarations.
+  static std::vector<MethodRow> Methods() {
+    using C = MapClass;
+    return {
+        {When::kCaseModes, "Constructor(CaseSensitive as Boolean = true)",
+         Guarded<&C::ConstructWithCase>()},
+        {When::kCaseModes, "Constructor(dic as dictionary, CaseSensitive as Boolean = true)",
+         Guarded<&C::ConstructFromDictionaryWithCase>()},
+        {When::kNoCaseModes, "Constructor", Guarded<&C::Construct>()},
+        {When::kNoCaseModes, "Constructor(dic as dictionary)",
+         Guarded<&C::ConstructFromDictionary>()},
+        {"Constructor(other as {C})", Guarded<&C::ConstructFromOther>()},
+        {"CloneDictionary as Dictionary", Guarded<&C::CloneDictionary>()},
+        {"Operator_Convert as Dictionary", Guarded<&C::CloneDictionary>()},
+        {"Clone as {C}", Guarded<&C::Clone>()},
+        {"Clear", Guarded<&C::Clear>()},
+        {"ValueAtIndex(index as integer) as {V}", Guarded<&C::ValueAtIndex>()},
+        {"Key(index as integer) as {K}", Guarded<&C::KeyAtIndex>()},
+        {"Keys as {K}()", Guarded<&C::Keys>()},
+        {"Values as {V}()", Guarded<&C::Values>()},
+        {"AddKeys(targetArray() as {K})", Guarded<&C::AddKeys>()},
+        {"AddValues(targetArray() as {V})", Guarded<&C::AddValues>()},
+        {"first as {I}", Guarded<&C::First>()},
+        {"last as {I}", Guarded<&C::Last>()},
+        {"Remove(pos as {I})", Guarded<&C::RemoveAt>()},
+        {"Remove(first as {I}, last as {I})", Guarded<&C::RemoveRange>()},
+        {"Remove(key as {K}) as integer", Guarded<&C::RemoveKey>()},
+        {"CountKey(key as {K}) as integer", Guarded<&C::CountKey>()},
+        {"find(key as {K}) as {I}", Guarded<&C::Find>()},
+        {"value(key as {K}) as {V}", Guarded<&C::GetValue>(), Guarded<&C::SetValue>()},
+        {"hasKey(key as {K}) as boolean", Guarded<&C::Contains>()},
+        {"lookup(key as {K}, defaultvalue as {V}) as {V}", Guarded<&C::Lookup>()},
+        MethodRow(When::kStorageRows),
+    };
+  }
+  static std::vector<MethodRow> IteratorMethods() {
+    using C = MapClass;
+    return {
+        {"MoveNext", Guarded<&C::IteratorMoveNext>()},
+        {"Key as {K}", Guarded<&C::IteratorKey>()},
+        {"Value as {V}", Guarded<&C::IteratorGetValue>(), Guarded<&C::IteratorSetValue>()},
+        {"isEqual(other as {I}) as boolean", Guarded<&C::IteratorIsEqual>()},
+        {"isNotEqual(other as {I}) as boolean", Guarded<&C::IteratorIsNotEqual>()},
+        MethodRow(When::kStorageRows),
+    };
+  }
+
+ private:
+  // Later entries whose keys equal an earlier one replace its value; the
+  // map keeps the key handle of the first.
+  template <typename T>
+  static void FillFromDictionary(T& t, REALobject dic) {
+    if (dic == nullptr) return;
+    struct CacheReset {
+      ~CacheReset() { DictionaryCacheReset(); }
+    } reset;
+    using V = ValueTraitsOf<T::kMode>;
+    int32_t count = DictionaryCount(dic);
+    for (int32_t i = 0; i < count; ++i) {
+      OwnedObject k(DictionaryKeyAt(dic, i));
+      OwnedObject v(DictionaryGetValue(dic, k.get()));
+      typename T::KT::Stored key = T::KT::FromVariant(k.get());
+      typename V::Stored value = V::FromVariant(v.get());
+      T::PayloadOf(t.InsertStored(std::move(key)).first).value = std::move(value);
+    }
+  }
+};
+
+}  // namespace kdt

@@ -1,0 +1,129 @@
+// The set shape: a key (the element) alone.  What sets do beyond the engine
+// (insert, the array constructors) and the declarations of every set class,
+// from which each member's record is made.
+#pragma once
+
+#include <cstdint>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "containers/engine/ClassBuilder.h"
+#include "containers/engine/Container.h"
+
+namespace kdt {
+
+template <typename Member>
+class SetClass : public Container<Member> {
+  using Base = Container<Member>;
+  using Base::DataOf;
+  using typename Base::Data;
+  using typename Base::KeyArg;
+  using typename Base::KeyKind;
+  using typename Base::TableS;
+
+ public:
+  // The array constructors build a case-sensitive set: their declarations
+  // give the host no way to pass a mode, and case-sensitive is the other
+  // constructor's default.
+  static void ConstructFromArray(REALobject self, REALarray elements) {
+    FillFromArray<KeyKind>(self, elements);
+  }
+  // A Variant set from a String array: each String becomes a new Variant.
+  static void ConstructFromStringArray(REALobject self, REALarray elements) {
+    FillFromArray<StringKind>(self, elements);
+  }
+  // The element goes in unless an equal one is there, which the set keeps.
+  static void Insert(REALobject self, KeyArg key) {
+    Data* d = DataOf(self);
+    if (!Base::Require(d)) return;
+    Base::DropCache(d);
+    Base::Dispatch(d, [&](auto& t) {
+      typename std::decay_t<decltype(t)>::KT::Probe probe(key);
+      t.Insert(probe.get(), key);
+    });
+  }
+
+  // ---- Declarations.
+  static std::vector<MethodRow> Methods() {
+    using C = SetClass;
+    return {
+        {When::kCaseModes, "Constructor(CaseSensitive as Boolean = true)",
+         Guarded<&C::ConstructWithCase>()},
+        {When::kNoCaseModes, "Constructor", Guarded<&C::Construct>()},
+        {When::kVariantElements, "Constructor(Keys() as string)", StringArrayConstructor()},
+        {"Constructor(Keys() as {K})", Guarded<&C::ConstructFromArray>()},
+        {"Clear", Guarded<&C::Clear>()},
+        {"Key(index as integer) as {K}", Guarded<&C::KeyAtIndex>()},
+        {"Keys as {K}()", Guarded<&C::Keys>()},
+        {"first as {I}", Guarded<&C::First>()},
+        {"last as {I}", Guarded<&C::Last>()},
+        {"Remove(pos as {I})", Guarded<&C::RemoveAt>()},
+        {"Remove(first as {I}, last as {I})", Guarded<&C::RemoveRange>()},
+        {"Remove(key as {K}) as integer", Guarded<&C::RemoveKey>()},
+        {"CountKey(key as {K}) as integer", Guarded<&C::CountKey>()},
+        {"find(key as {K}) as {I}", Guarded<&C::Find>()},
+        {"lookup(key as {K}) as boolean", Guarded<&C::Contains>()},
+        {"insert(key as {K})", Guarded<&C::Insert>()},
+        MethodRow(When::kStorageRows),
+    };
+  }
+  static std::vector<MethodRow> IteratorMethods() {
+    using C = SetClass;
+    return {
+        {"MoveNext", Guarded<&C::IteratorMoveNext>()},
+        {"Key as {K}", Guarded<&C::IteratorKey>()},
+        {"isEqual(other as {I}) as boolean", Guarded<&C::IteratorIsEqual>()},
+        {"isNotEqual(other as {I}) as boolean", Guarded<&C::IteratorIsNotEqual>()},
+        MethodRow(When::kStorageRows),
+    };
+  }
+
+ private:
+  // Only Variant sets are made from String arrays.
+  static HostFunction StringArrayConstructor() {
+    if constexpr (Base::kVariantElements) {
+      return Guarded<&SetClass::ConstructFromStringArray>();
+    } else {
+      return nullptr;
+    }
+  }
+
+  // An element read from a host array of kind Source, as a stored key that
+  // owns the lock the read handed out.
+  template <typename Source, typename T>
+  static typename T::KT::Stored ElementFrom(typename ValueTraits<Source>::Arg read) {
+    using Stored = typename T::KT::Stored;
+    if constexpr (std::is_same_v<Source, KeyKind> && std::is_same_v<Stored, int32_t>) {
+      return read;
+    } else if constexpr (std::is_same_v<Source, KeyKind>) {
+      return Stored(read, AdoptLock{});
+    } else {
+      // A String array for Variant elements: the String is let go once its
+      // Variant exists.
+      typename ValueTraits<Source>::Stored owned(read, AdoptLock{});
+      return Stored(VariantFromString(owned.get()), AdoptLock{});
+    }
+  }
+
+  // Builds a case-sensitive set from a host array whose elements are of
+  // kind Source, then puts it in place of what the set held.
+  template <typename Source>
+  static void FillFromArray(REALobject self, REALarray elements) {
+    if (elements == nullptr) {
+      RaiseNilObject(kValuesArrayIsNil);
+      return;
+    }
+    Base::Build(DataOf(self), true, [&](auto& t) {
+      using T = std::decay_t<decltype(t)>;
+      int32_t upper = HostArrayUBound(elements);
+      for (int32_t i = 0; i <= upper; ++i) {
+        typename ValueTraits<Source>::Arg read{};
+        ValueTraits<Source>::ArrayGet(elements, i, &read);
+        t.InsertStored(ElementFrom<Source, T>(read));
+      }
+    });
+  }
+};
+
+}  // namespace kdt

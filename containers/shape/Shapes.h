@@ -1,0 +1,77 @@
+// The two shapes of a container: a map keeps a value with every key, a set
+// keeps the key (its element) alone.  A shape says what sits beside a key,
+// how the instance data is laid out, and the few messages and rules in
+// which maps and sets answer a host differently; the code is the engine's.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "containers/storage/Positions.h"
+#include "plugin/host/HostTypes.h"
+
+namespace kdt {
+
+inline constexpr char kOtherIteratorIsNil[] = "other iterator is nil";
+inline constexpr char kIteratorIsNil[] = "Iterator is nil";
+
+// Instance data of a map (24 bytes): the table of its case mode, the arrays
+// of keys and values it last handed out, and the host-read case flag.
+template <typename TableS, typename TableI>
+struct MapData {
+  TableS* tableS;
+  TableI* tableI;
+  REALarray keysCache;
+  REALarray valuesCache;
+  uint8_t caseSensitive;  // read by the host itself (standard getter)
+  uint8_t unused[7];
+};
+using AnyMapData = MapData<void, void>;
+static_assert(sizeof(AnyMapData) == 24 && offsetof(AnyMapData, caseSensitive) == 16,
+              "map instance data is 24 bytes, the case flag at 16");
+
+// Instance data of a set (16 bytes).
+template <typename TableS, typename TableI>
+struct SetData {
+  TableS* tableS;
+  TableI* tableI;
+  uint8_t caseSensitive;  // read by the host itself (standard getter)
+  uint8_t unused[3];
+  REALarray keysCache;
+};
+using AnySetData = SetData<void, void>;
+static_assert(sizeof(AnySetData) == 16 && offsetof(AnySetData, caseSensitive) == 8,
+              "set instance data is 16 bytes, the case flag at 8");
+
+struct MapShape {
+  template <typename TableS, typename TableI>
+  using Data = MapData<TableS, TableI>;
+  // V: the value's traits.
+  template <typename V>
+  struct Payload {
+    typename V::Stored value;
+  };
+  static constexpr bool kHasValues = true;
+
+  static constexpr const char* kNotInitialized = "Map not initialized";
+  static constexpr const char* kNotEqualNil = kOtherIteratorIsNil;
+  // A map without a table raises for Remove(pos) and Remove(first, last),
+  // and an iterator no map filled in raises when moved.
+  static constexpr bool kStrictPositions = true;
+};
+
+struct SetShape {
+  template <typename TableS, typename TableI>
+  using Data = SetData<TableS, TableI>;
+  template <typename V>
+  struct Payload {};
+  static constexpr bool kHasValues = false;
+
+  static constexpr const char* kNotInitialized = "Set not initialized";
+  static constexpr const char* kNotEqualNil = kIteratorIsNil;
+  // A set without a table ignores positions, and an iterator no set filled
+  // in stays where it is when moved.
+  static constexpr bool kStrictPositions = false;
+};
+
+}  // namespace kdt

@@ -1,0 +1,219 @@
+// Tree storage: the red-black trees of the ordered maps and sets, with
+// positions that iterators may keep safely.
+//
+// A PositionTree is a std::map (or multimap) whose every element carries an
+// element slot of the tree bound to its tree node, and which holds a
+// table-registry slot of its own.  Iterators keep only slot and generation
+// numbers, so a tree can tell a live position of its own from a stale one or
+// from a position in another tree without following any pointer the iterator
+// kept.
+//
+// The tree never moves once made (the registry holds its address), so it
+// lives on the heap and is neither assignable nor movable.
+#pragma once
+
+#include <cstdint>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <type_traits>
+#include <utility>
+
+#include "containers/storage/KeyIndex.h"
+#include "containers/storage/Positions.h"
+
+namespace kdt {
+
+// Container: a std::map or std::set.  SlotOf::Get(element) gives the slot
+// stored with an element.
+template <typename Container, typename SlotOf>
+class PositionTree : public PositionTable {
+ public:
+  using iterator = typename Container::iterator;
+  using value_type = typename Container::value_type;
+
+  PositionTree() : PositionTable(Tag()) {}
+  // A copy holds the same keys and values; every element gets a slot of its
+  // own, so no iterator of the original designates anything in the copy.
+  PositionTree(const PositionTree& other) : PositionTable(Tag()), items_(other.items_) {
+    for (iterator it = items_.begin(); it != items_.end(); ++it) {
+      elements().Reserve();
+      Bind(it);
+    }
+  }
+  PositionTree& operator=(const PositionTree&) = delete;
+  static const void* Tag() { return &kTableTag<PositionTree>; }
+
+  Container& items() { return items_; }
+  const Container& items() const { return items_; }
+  iterator begin() { return items_.begin(); }
+  iterator end() { return items_.end(); }
+  int32_t Count() const { return static_cast<int32_t>(items_.size()); }
+
+  // Inserts next to `hint` (the lower bound already found for the key) and
+  // registers the new element's node.
+  template <typename... Args>
+  iterator EmplaceAt(iterator hint, Args&&... args) {
+    elements().Reserve();
+    iterator it = items_.emplace_hint(hint, std::forward<Args>(args)...);
+    Bind(it);
+    return it;
+  }
+
+  void Erase(iterator it) {
+    Unbind(it);
+    items_.erase(it);
+  }
+  void Clear() {
+    for (iterator it = items_.begin(); it != items_.end(); ++it) Unbind(it);
+    items_.clear();
+  }
+
+  // The position `it` as an iterator keeps it.
+  Position Token(iterator it) const {
+    return it == items_.end() ? EndPosition() : PositionOf(SlotOf::Get(*it).slot());
+  }
+
+  // The iterator of a live resolved position in this tree.
+  iterator At(const ResolvedPosition& r) {
+    if (r.kind == ResolvedPosition::kEnd) return items_.end();
+    return iterator(static_cast<typename iterator::_Base_ptr>(r.element));
+  }
+
+  // One step, stopping at the ends instead of wrapping or faulting: the end
+  // position has no successor and the first element no predecessor.
+  iterator Next(iterator it) { return it == items_.end() ? it : std::next(it); }
+  iterator Prev(iterator it) { return it == items_.begin() ? it : std::prev(it); }
+
+  // Whether walking forward from `first` reaches `last` (the end position
+  // included), so that [first, last) is a range of this tree.  Everything
+  // follows the first element and the end follows everything, so the whole
+  // tree, and any range to the end, needs no walk.
+  bool Follows(iterator first, iterator last) {
+    if (first == items_.begin() || last == items_.end()) return true;
+    for (iterator it = first;; ++it) {
+      if (it == last) return true;
+      if (it == items_.end()) return false;
+    }
+  }
+
+  // Erases [first, last), which must be a range of this tree.
+  void EraseRange(iterator first, iterator last) {
+    if (first == items_.begin() && last == items_.end()) {
+      Clear();
+      return;
+    }
+    for (iterator it = first; it != last; ++it) Unbind(it);
+    items_.erase(first, last);
+  }
+
+ private:
+  // Needs a Reserve of the element slots first; never throws.
+  void Bind(iterator it) {
+    SlotOf::Get(*it).Set(elements().Acquire(const_cast<std::_Rb_tree_node_base*>(it._M_node)));
+  }
+  void Unbind(iterator it) { elements().Release(SlotOf::Get(*it).slot()); }
+
+  Container items_;
+};
+
+// What a tree keeps with a key: what the shape keeps beside it (a value, or
+// nothing) and the element's slot.
+template <typename Payload>
+struct TreeMapped : Payload {
+  RegisteredSlot slot;
+};
+struct TreeSlotOf {
+  template <typename Element>
+  static const RegisteredSlot& Get(const Element& e) {
+    return e.second.slot;
+  }
+};
+struct TreeKeyOf {
+  template <typename Element>
+  static const auto& Get(const Element& e) {
+    return e.first;
+  }
+};
+
+template <typename K, bool Ascending>
+struct TreeOrder {
+  bool operator()(const typename K::Stored& a, const typename K::Stored& b) const {
+    typename K::Less less;
+    return Ascending ? less(a, b) : less(b, a);
+  }
+};
+
+// The tree under a TreeTable: a map, or with an index beside it a multimap
+// (KeyIndex.h: the index keeps keys unique).
+template <typename K, typename Payload, CaseMode M, bool Ascending, bool Indexed>
+using TreeBase = std::conditional_t<
+    Indexed,
+    IndexedTree<PositionTree<
+                    std::multimap<typename K::Stored, TreeMapped<Payload>, TreeOrder<K, Ascending>>,
+                    TreeSlotOf>,
+                TreeKeyOf, VariantIndexOrder<M>>,
+    PositionTree<std::map<typename K::Stored, TreeMapped<Payload>, TreeOrder<K, Ascending>>,
+                 TreeSlotOf>>;
+
+// The tree of one container in one case mode.  K: the key's value traits,
+// Payload: what the shape keeps beside a key.
+template <typename K, typename Payload, CaseMode M, bool Ascending, bool Indexed>
+class TreeTable : public TreeBase<K, Payload, M, Ascending, Indexed> {
+  using Base = TreeBase<K, Payload, M, Ascending, Indexed>;
+
+ public:
+  using KT = K;
+  using Key = typename K::Stored;
+  using Pos = typename Base::iterator;
+  static constexpr CaseMode kMode = M;
+
+  Pos Begin() { return this->begin(); }
+  Pos End() { return this->end(); }
+  bool IsEnd(Pos p) { return p == this->end(); }
+  static const Key& KeyOf(Pos p) { return p->first; }
+  static Payload& PayloadOf(Pos p) { return p->second; }
+
+  Pos Find(const Key& key) { return kdt::FindKey(tree(), key); }
+  Pos LowerBound(const Key& key) { return LowerBoundKey(tree(), key); }
+  Pos UpperBound(const Key& key) { return UpperBoundKey(tree(), key); }
+
+  // The key goes in at its lower bound unless an equal one is held, which
+  // stays.  Returns the position and whether it is new.
+  std::pair<Pos, bool> Insert(const Key& probe, typename K::Arg key) {
+    return kdt::FindOrInsert(tree(), probe, [&](auto emplace) {
+      return emplace(K::FromHost(key), TreeMapped<Payload>{});
+    });
+  }
+  std::pair<Pos, bool> InsertStored(Key&& key) {
+    return kdt::FindOrInsert(
+        tree(), key, [&](auto emplace) { return emplace(std::move(key), TreeMapped<Payload>{}); });
+  }
+  bool IsRange(Pos first, Pos last) { return this->Follows(first, last); }
+
+  static std::unique_ptr<TreeTable> Copy(const TreeTable& source) {
+    return std::make_unique<TreeTable>(source);
+  }
+
+  bool Holds(const ResolvedPosition& r) const {
+    return r.table == static_cast<const PositionTable*>(this);
+  }
+  static TreeTable& Of(const ResolvedPosition& r) { return static_cast<TreeTable&>(*r.table); }
+
+ private:
+  // The searches of KeyIndex.h work on the tree this table is made of.
+  Base& tree() { return *this; }
+};
+
+// The storage policy of the ordered containers: keys ascending, or from the
+// greatest to the smallest; Indexed: keys found through an index beside the
+// tree, for keys whose order cannot guide a search (Variants).
+template <bool Ascending, bool Indexed = false>
+struct TreeStorage {
+  template <typename K, typename Payload, CaseMode M>
+  using Table = TreeTable<K, Payload, M, Ascending, Indexed>;
+  // End positions of two trees are two positions.
+  static constexpr bool kEndsCompareEqual = false;
+};
+
+}  // namespace kdt
