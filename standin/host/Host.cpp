@@ -716,6 +716,7 @@ uint64_t Host::Lookups(const std::string& name) const {
 }
 
 std::vector<std::pair<std::string, uint64_t>> Host::Counters() const {
+  HostLock lock;
   std::vector<std::pair<std::string, uint64_t>> out;
   for (int i = 0; i < kCounterCount; ++i)
     if (state_->calls[i]) out.emplace_back(CounterName(i), state_->calls[i]);
