@@ -44,6 +44,7 @@ template <typename Policy, CaseMode Mode>
 class HostHandle {
  public:
   using Ref = typename Policy::Ref;
+  using RefPolicy = Policy;
   static constexpr CaseMode kMode = Mode;
 
   HostHandle() = default;

@@ -15,18 +15,6 @@ namespace {
 const char kEmpty8[4] = {0, 0, 0, 0};
 const uint16_t kEmpty16[2] = {0, 0};
 
-bool AllBelow0x80(const char* bytes, int32_t length) {
-  for (int32_t i = 0; i < length; ++i) {
-    if (static_cast<unsigned char>(bytes[i]) >= 0x80) return false;
-  }
-  return true;
-}
-
-bool KnownASCIICompatible(uint32_t encoding) {
-  return encoding == kEncodingWindowsLatin1 || encoding == kEncodingMacRoman ||
-         encoding == kEncodingISOLatin1 || encoding == kEncodingUTF8 || encoding == kEncodingASCII;
-}
-
 uint16_t UnitAt(const uint16_t* data, int32_t index) {
   // Host data need not be 2-aligned.
   uint16_t unit;
@@ -51,6 +39,18 @@ int32_t ClampLength(uint32_t size) {
 }
 
 }  // namespace
+
+bool AllBelow0x80(const char* bytes, int32_t length) {
+  for (int32_t i = 0; i < length; ++i) {
+    if (static_cast<unsigned char>(bytes[i]) >= 0x80) return false;
+  }
+  return true;
+}
+
+bool KnownASCIICompatible(uint32_t encoding) {
+  return encoding == kEncodingWindowsLatin1 || encoding == kEncodingMacRoman ||
+         encoding == kEncodingISOLatin1 || encoding == kEncodingUTF8 || encoding == kEncodingASCII;
+}
 
 RBStringConverter::RBStringConverter(REALstring s) {
   utf8_.data = kEmpty8;

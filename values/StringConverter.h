@@ -15,6 +15,12 @@
 
 namespace kdt {
 
+// Whether every one of the length bytes is below 0x80.
+bool AllBelow0x80(const char* bytes, int32_t length);
+// Encodings whose bytes below 0x80 are ASCII (an unspecified encoding is
+// tested on its own).
+bool KnownASCIICompatible(uint32_t encoding);
+
 class RBStringConverter {
  public:
   explicit RBStringConverter(REALstring s);

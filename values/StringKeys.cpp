@@ -17,10 +17,26 @@ int FoldASCII(int c) {
   return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
 }
 
-// strncmp (or, folding ASCII letters, strncasecmp) of two views limited to
-// min(la, lb) + 1 bytes.  A view used in place may lack its terminator, so
-// bytes past a view's length read as the terminator instead of being read.
-int32_t CompareViews(const char* a, int32_t la, const char* b, int32_t lb, bool foldCase) {
+int32_t CompareStringBytes(REALstring a, REALstring b, bool foldCase) {
+  if (a == b) return 0;
+  RBStringConverter ca(a);
+  RBStringConverter cb(b);
+  const int32_t la = ca.UTF8Length();
+  const int32_t lb = cb.UTF8Length();
+  return CompareByteRanges(ca.UTF8Data(), la, cb.UTF8Data(), lb, foldCase);
+}
+
+uint16_t UnitAt(const void* data, uint32_t index) {
+  uint16_t unit;
+  std::memcpy(&unit, static_cast<const char*>(data) + 2 * static_cast<size_t>(index), 2);
+  return unit;
+}
+
+}  // namespace
+
+// A view used in place may lack its terminator, so bytes past a view's length
+// read as the terminator instead of being read.
+int32_t CompareByteRanges(const char* a, int32_t la, const char* b, int32_t lb, bool foldCase) {
   const int32_t limit = (la < lb ? la : lb) + 1;
   for (int32_t i = 0; i < limit; ++i) {
     int ca = i < la ? static_cast<unsigned char>(a[i]) : 0;
@@ -34,23 +50,6 @@ int32_t CompareViews(const char* a, int32_t la, const char* b, int32_t lb, bool 
   }
   return 0;
 }
-
-int32_t CompareStringBytes(REALstring a, REALstring b, bool foldCase) {
-  if (a == b) return 0;
-  RBStringConverter ca(a);
-  RBStringConverter cb(b);
-  const int32_t la = ca.UTF8Length();
-  const int32_t lb = cb.UTF8Length();
-  return CompareViews(ca.UTF8Data(), la, cb.UTF8Data(), lb, foldCase);
-}
-
-uint16_t UnitAt(const void* data, uint32_t index) {
-  uint16_t unit;
-  std::memcpy(&unit, static_cast<const char*>(data) + 2 * static_cast<size_t>(index), 2);
-  return unit;
-}
-
-}  // namespace
 
 uint32_t StringHashS(REALstring s) {
   RBStringConverter view(s);
@@ -77,8 +76,46 @@ int32_t StringCompareS(REALstring a, REALstring b) {
 
 int32_t StringCompareI(REALstring a, REALstring b) {
   if (a == b) return 0;
-  if (HostVersion >= kHostStringCompareVersion) return RuntimeStringCompare(a, b);
+  if (HostStringCompareOrdersWithoutCase()) return RuntimeStringCompare(a, b);
   return CompareStringBytes(a, b, true);
+}
+
+bool HostStringCompareOrdersWithoutCase() {
+  return HostVersion >= kHostStringCompareVersion;
+}
+
+uint32_t KeyHash(const StringKey<CaseMode::S>& k) {
+  if (k.hash == 0) {
+    const StringKeyView* v = k.view();
+    k.hash = v != nullptr ? HashBytes(*v) : StringHashS(k.get());
+  }
+  return k.hash;
+}
+
+uint32_t KeyHash(const StringKey<CaseMode::I>& k) {
+  if (k.hash == 0) {
+    // Only an ASCII string folds byte by byte; any other is read as UTF-16.
+    const StringKeyView* v = k.view(false);
+    k.hash = v != nullptr && v->ascii() ? HashFoldedASCII(*v) : StringHashI(k.get());
+  }
+  return k.hash;
+}
+
+int32_t KeyCompare(const StringKey<CaseMode::S>& a, const StringKey<CaseMode::S>& b) {
+  if (a.get() == b.get()) return 0;
+  const StringKeyView* va = a.view();
+  const StringKeyView* vb = b.view();
+  if (va != nullptr && vb != nullptr) return CompareBytes(*va, *vb, false);
+  return StringCompareS(a.get(), b.get());
+}
+
+int32_t KeyCompare(const StringKey<CaseMode::I>& a, const StringKey<CaseMode::I>& b) {
+  if (a.get() == b.get()) return 0;
+  if (HostStringCompareOrdersWithoutCase()) return RuntimeStringCompare(a.get(), b.get());
+  const StringKeyView* va = a.view();
+  const StringKeyView* vb = b.view();
+  if (va != nullptr && vb != nullptr) return CompareBytes(*va, *vb, true);
+  return StringCompareI(a.get(), b.get());
 }
 
 uint32_t TextHashS(REALtext t) {

@@ -10,6 +10,7 @@
 
 #include "plugin/host/HostTypes.h"
 #include "values/Handles.h"
+#include "values/KeyViews.h"
 
 namespace kdt {
 
@@ -33,6 +34,34 @@ uint32_t TextHashS(REALtext t);
 uint32_t TextHashI(REALtext t);
 int32_t TextCompareS(REALtext a, REALtext b);
 int32_t TextCompareI(REALtext a, REALtext b);
+
+// strncmp of two byte ranges with a limit of min(la, lb) + 1 (foldCase:
+// strncasecmp); bytes past a range's end read as its terminator.
+int32_t CompareByteRanges(const char* a, int32_t la, const char* b, int32_t lb, bool foldCase);
+// Whether this host orders Strings without case through its own compare entry.
+bool HostStringCompareOrdersWithoutCase();
+
+// Stored String keys (KeyViews.h): hash and compare through their views,
+// with the same results as the raw operations on their references.
+uint32_t KeyHash(const StringKey<CaseMode::S>& k);
+uint32_t KeyHash(const StringKey<CaseMode::I>& k);
+int32_t KeyCompare(const StringKey<CaseMode::S>& a, const StringKey<CaseMode::S>& b);
+int32_t KeyCompare(const StringKey<CaseMode::I>& a, const StringKey<CaseMode::I>& b);
+
+// The functors of viewed keys (String keys here, Variant keys in
+// VariantKeys.h).
+template <typename Key>
+struct KeyHashOf {
+  uint32_t operator()(const Key& k) const { return KeyHash(k); }
+};
+template <typename Key>
+struct KeyEqualOf {
+  bool operator()(const Key& a, const Key& b) const { return KeyCompare(a, b) == 0; }
+};
+template <typename Key>
+struct KeyLessOf {
+  bool operator()(const Key& a, const Key& b) const { return KeyCompare(a, b) < 0; }
+};
 
 // Takes the hash from the handle when cached, else computes and caches it.
 template <typename Handle, uint32_t (*Compute)(typename Handle::Ref)>

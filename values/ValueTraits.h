@@ -129,7 +129,10 @@ struct ReferenceTraits {
   static constexpr int32_t kArrayType = ArrayType;
 
   static Stored FromHost(Arg a) { return Stored(a); }
-  static Arg ToHost(const Stored& s) { return Stored(s).Release(); }
+  static Arg ToHost(const Stored& s) {
+    if (s.get() != nullptr) Handle::RefPolicy::Lock(s.get());
+    return s.get();
+  }
   static Arg Peek(const Stored& s) { return s.get(); }
   static void ArrayGet(REALarray a, int32_t i, Arg* out) { HostArrayGet(a, i, out); }
   static void ArraySet(REALarray a, int32_t i, const Stored& s) { HostArraySet(a, i, s.get()); }
@@ -164,5 +167,20 @@ template <>
 struct ValueTraits<VariantKind, CaseMode::I>
     : ReferenceTraits<RBVariantI, RBVariantHashI, EqualRBVariantI, LTRBVariantI, kArrayTypeObject,
                       ObjectFromVariant, VariantFromObject> {};
+
+// Keys: String and Variant keys carry their views (KeyViews.h); Integer and
+// Text keys are stored as values are.
+template <typename Kind, CaseMode Mode>
+struct KeyTraits : ValueTraits<Kind, Mode> {};
+template <CaseMode Mode>
+struct KeyTraits<StringKind, Mode>
+    : ReferenceTraits<StringKey<Mode>, KeyHashOf<StringKey<Mode>>, KeyEqualOf<StringKey<Mode>>,
+                      KeyLessOf<StringKey<Mode>>, kArrayTypeString, StringFromVariant,
+                      VariantFromString> {};
+template <CaseMode Mode>
+struct KeyTraits<VariantKind, Mode>
+    : ReferenceTraits<VariantKey<Mode>, KeyHashOf<VariantKey<Mode>>, KeyEqualOf<VariantKey<Mode>>,
+                      KeyLessOf<VariantKey<Mode>>, kArrayTypeObject, ObjectFromVariant,
+                      VariantFromObject> {};
 
 }  // namespace kdt

@@ -28,10 +28,9 @@ bool IsStringCode(int32_t t) {
   return t == kVarTypeString || (t >= kVarTypeCString && t <= kVarTypeCFString);
 }
 
+// The hash of a non-nil Variant v of type code t.
 template <CaseMode Mode>
-uint32_t HashVariant(REALobject v) {
-  if (v == nullptr) return 0;
-  const int32_t t = VariantTypeCode(v);
+uint32_t HashVariantOfCode(REALobject v, int32_t t) {
   if (t == kVarTypeString) {
     OwnedString s(VariantToString(v), AdoptLock{});
     return Mode == CaseMode::S ? StringHashS(s.get()) : StringHashI(s.get());
@@ -41,6 +40,12 @@ uint32_t HashVariant(REALobject v) {
     return Mode == CaseMode::S ? TextHashS(x.get()) : TextHashI(x.get());
   }
   return VariantHash(v);
+}
+
+template <CaseMode Mode>
+uint32_t HashVariant(REALobject v) {
+  if (v == nullptr) return 0;
+  return HashVariantOfCode<Mode>(v, VariantTypeCode(v));
 }
 
 // Two different, non-nil Variants that both have type code t.
@@ -112,7 +117,85 @@ int32_t IndexOrderVariants(REALobject a, REALobject b) {
   return CompareSameCode<Mode>(a, b, ta);
 }
 
+template <CaseMode Mode>
+uint32_t HashKey(const VariantKey<Mode>& k) {
+  if (k.hash != 0 || k.get() == nullptr) return k.hash;
+  const VariantKeyView& v = *k.view();
+  k.hash = v.code == kVarTypeString && v.HasBytes() ? HashBytes(v.bytes)
+                                                    : HashVariantOfCode<Mode>(k.get(), v.code);
+  return k.hash;
+}
+
+// Two different, non-nil keys of one type code, through their views.
+template <CaseMode Mode>
+int32_t CompareSameCodeKeys(const VariantKey<Mode>& a, const VariantKey<Mode>& b) {
+  const VariantKeyView& va = *a.view();
+  const VariantKeyView& vb = *b.view();
+  switch (va.code) {
+    case kVarTypeNil:
+      return 0;
+    case kVarTypeInteger:
+    case kVarTypeBoolean:
+    case kVarTypeColor:
+      return Order(va.int32, vb.int32);
+    case kVarTypeInt64:
+      return Order(va.int64(), vb.int64());
+    case kVarTypeSingle:
+      return Order(va.single, vb.single);
+    case kVarTypeDouble:
+    case kVarTypeCurrency:
+      return Order(va.real(), vb.real());
+    default:
+      break;
+  }
+  // Only case-sensitive keys keep bytes; the others go through their Strings.
+  if (va.HasBytes() && vb.HasBytes()) return CompareBytes(va.bytes, vb.bytes, false);
+  return CompareSameCode<Mode>(a.get(), b.get(), va.code);
+}
+
+template <CaseMode Mode>
+int32_t CompareKeys(const VariantKey<Mode>& a, const VariantKey<Mode>& b) {
+  if (a.get() == b.get()) return 0;
+  if (a.get() == nullptr) return -1;
+  if (b.get() == nullptr) return 1;
+  if (a.view()->code != b.view()->code) return OrderByReference(a.get(), b.get());
+  return CompareSameCodeKeys(a, b);
+}
+
+template <CaseMode Mode>
+int32_t IndexOrderKeys(const VariantKey<Mode>& a, const VariantKey<Mode>& b) {
+  if (a.get() == b.get()) return 0;
+  if (a.get() == nullptr) return -1;
+  if (b.get() == nullptr) return 1;
+  const VariantKeyView& va = *a.view();
+  const VariantKeyView& vb = *b.view();
+  if (va.code != vb.code) return va.code < vb.code ? -1 : 1;
+  if (va.code == kVarTypeSingle) return IndexOrderNumbers(va.single, vb.single, a.get(), b.get());
+  if (va.code == kVarTypeDouble || va.code == kVarTypeCurrency)
+    return IndexOrderNumbers(va.real(), vb.real(), a.get(), b.get());
+  return CompareSameCodeKeys(a, b);
+}
+
 }  // namespace
+
+uint32_t KeyHash(const VariantKey<CaseMode::S>& k) {
+  return HashKey(k);
+}
+uint32_t KeyHash(const VariantKey<CaseMode::I>& k) {
+  return HashKey(k);
+}
+int32_t KeyCompare(const VariantKey<CaseMode::S>& a, const VariantKey<CaseMode::S>& b) {
+  return CompareKeys(a, b);
+}
+int32_t KeyCompare(const VariantKey<CaseMode::I>& a, const VariantKey<CaseMode::I>& b) {
+  return CompareKeys(a, b);
+}
+int32_t KeyIndexOrder(const VariantKey<CaseMode::S>& a, const VariantKey<CaseMode::S>& b) {
+  return IndexOrderKeys(a, b);
+}
+int32_t KeyIndexOrder(const VariantKey<CaseMode::I>& a, const VariantKey<CaseMode::I>& b) {
+  return IndexOrderKeys(a, b);
+}
 
 int32_t VariantTypeCode(REALobject v) {
   return v == nullptr ? kVarTypeNil : VarType(v);

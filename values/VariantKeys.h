@@ -12,6 +12,8 @@
 
 #include "plugin/host/HostTypes.h"
 #include "values/Handles.h"
+#include "values/KeyViews.h"
+#include "values/StringKeys.h"
 
 namespace kdt {
 
@@ -50,6 +52,15 @@ int32_t VariantCompareI(REALobject a, REALobject b);
 // reference) and agrees with the compare everywhere else.
 int32_t VariantIndexOrderS(REALobject a, REALobject b);
 int32_t VariantIndexOrderI(REALobject a, REALobject b);
+
+// Stored Variant keys (KeyViews.h): the hash, compare and index order above
+// through the keys' views, with the same results.
+uint32_t KeyHash(const VariantKey<CaseMode::S>& k);
+uint32_t KeyHash(const VariantKey<CaseMode::I>& k);
+int32_t KeyCompare(const VariantKey<CaseMode::S>& a, const VariantKey<CaseMode::S>& b);
+int32_t KeyCompare(const VariantKey<CaseMode::I>& a, const VariantKey<CaseMode::I>& b);
+int32_t KeyIndexOrder(const VariantKey<CaseMode::S>& a, const VariantKey<CaseMode::S>& b);
+int32_t KeyIndexOrder(const VariantKey<CaseMode::I>& a, const VariantKey<CaseMode::I>& b);
 
 struct RBVariantHashS {
   uint32_t operator()(const RBVariantS& a) const {

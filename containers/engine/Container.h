@@ -106,7 +106,7 @@ class Container {
   using ValueTraitsOf = ValueTraits<ValueKind, kHasCaseModes ? M : CaseMode::S>;
   template <CaseMode M>
   using Table =
-      typename Storage::template Table<ValueTraits<KeyKind, M>,
+      typename Storage::template Table<KeyTraits<KeyKind, M>,
                                        typename Shape::template Payload<ValueTraitsOf<M>>, M>;
   using TableS = Table<CaseMode::S>;
   using TableI = std::conditional_t<kHasCaseModes, Table<CaseMode::I>, void>;

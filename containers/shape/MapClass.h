@@ -77,7 +77,7 @@ class MapClass : public Container<Member> {
     Dispatch(d, [&](auto& t) {
       using T = std::decay_t<decltype(t)>;
       typename T::KT::Probe probe(key);
-      T::PayloadOf(t.Insert(probe.get(), key).first).value = value;
+      T::PayloadOf(t.Insert(probe.get()).first).value = value;
     });
   }
   static ValueArg Lookup(REALobject self, KeyArg key, ValueArg fallback) {

@@ -40,7 +40,7 @@ class SetClass : public Container<Member> {
     Base::DropCache(d);
     Base::Dispatch(d, [&](auto& t) {
       typename std::decay_t<decltype(t)>::KT::Probe probe(key);
-      t.Insert(probe.get(), key);
+      t.Insert(probe.get());
     });
   }
 

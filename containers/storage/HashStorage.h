@@ -39,13 +39,6 @@ inline uint32_t NextBucketCount(uint32_t hint) {
 
 inline constexpr uint32_t kInitialBucketHint = 100;
 
-// A probe key's hash is computed once; the stored copy of the key keeps it.
-template <typename Key>
-auto AdoptCachedHash(const Key& from, const Key& to) -> decltype(to.hash = from.hash, void()) {
-  to.hash = from.hash;
-}
-inline void AdoptCachedHash(const int32_t&, const int32_t&) {}
-
 template <typename Value, typename KeyOf, typename Hash, typename Equal>
 class ChainedHashTable : public PositionTable {
  public:
@@ -101,7 +94,6 @@ class ChainedHashTable : public PositionTable {
     }
     elements().Reserve();
     Node* n = new Node(buckets_[b], std::forward<Args>(args)...);
-    AdoptCachedHash(key, KeyOf()(n->value));
     n->slot = elements().Acquire(n);
     buckets_[b] = n;
     ++count_;
@@ -208,9 +200,9 @@ class ChainedHashTable : public PositionTable {
 // A key and what the shape keeps beside it.
 template <typename K, typename Payload>
 struct HashEntry : Payload {
-  // From a stored key (copies keep its cached hash) or a host argument.
-  template <typename A>
-  explicit HashEntry(const A& k) : key(k) {}
+  // A copy of a key keeps its cached hash and view: a probe's are computed
+  // once per call and kept by the key stored from it.
+  explicit HashEntry(const typename K::Stored& k) : key(k) {}
   typename K::Stored key;
 };
 template <typename K, typename Payload>
@@ -245,12 +237,10 @@ class HashTable : private ChainedHashTable<HashEntry<K, Payload>, HashEntryKey<K
   static Payload& PayloadOf(Pos p) { return p->value; }
 
   Pos Find(const Key& key) const { return Chain::Find(key); }
-  // Puts a key from a host argument in unless an equal one is there; the
-  // probe is the argument as a borrowed key.  Returns the position and
-  // whether it is new.
-  std::pair<Pos, bool> Insert(const Key& probe, typename K::Arg key) {
-    return Chain::FindOrInsert(probe, key);
-  }
+  // Puts a copy of the probe (the argument as a borrowed key, its hash and
+  // view included) in unless an equal key is there.  Returns the position
+  // and whether it is new.
+  std::pair<Pos, bool> Insert(const Key& probe) { return Chain::FindOrInsert(probe, probe); }
   std::pair<Pos, bool> InsertStored(Key&& key) { return Chain::FindOrInsert(key, key); }
   void Erase(Pos p) { Chain::Erase(p); }
   void Clear() { Chain::Clear(); }

@@ -32,9 +32,9 @@ namespace kdt {
 struct KeyIndexTag {};
 
 // Base: a PositionTree over a multimap.  KeyOf::Get(element) is
-// the element's key handle; Order(a, b) the index order of two key
-// references (negative, zero, positive).
-template <typename Base, typename KeyOf, int32_t (*Order)(REALobject, REALobject)>
+// the element's key; KeyIndexOrder(a, b) the index order of two keys
+// (negative, zero, positive).
+template <typename Base, typename KeyOf>
 class IndexedTree : public Base, public KeyIndexTag {
  public:
   using iterator = typename Base::iterator;
@@ -103,11 +103,11 @@ class IndexedTree : public Base, public KeyIndexTag {
 
   struct ByKey {
     using is_transparent = void;
-    static REALobject Ref(const iterator& it) { return KeyOf::Get(*it).get(); }
-    static REALobject Ref(const Key& k) { return k.get(); }
+    static const Key& KeyAt(const iterator& it) { return KeyOf::Get(*it); }
+    static const Key& KeyAt(const Key& k) { return k; }
     template <typename A, typename B>
     bool operator()(const A& a, const B& b) const {
-      return Order(Ref(a), Ref(b)) < 0;
+      return KeyIndexOrder(KeyAt(a), KeyAt(b)) < 0;
     }
   };
 
@@ -124,12 +124,6 @@ class IndexedTree : public Base, public KeyIndexTag {
 
   std::set<iterator, ByKey> index_;
 };
-
-// The index order of Variant keys in a tree of case mode M.
-template <CaseMode M>
-constexpr int32_t (*VariantIndexOrder)(REALobject, REALobject) = M == CaseMode::S
-                                                                     ? VariantIndexOrderS
-                                                                     : VariantIndexOrderI;
 
 template <typename Tree>
 constexpr bool kHasKeyIndex = std::is_base_of_v<KeyIndexTag, Tree>;

@@ -152,7 +152,7 @@ using TreeBase = std::conditional_t<
     IndexedTree<PositionTree<
                     std::multimap<typename K::Stored, TreeMapped<Payload>, TreeOrder<K, Ascending>>,
                     TreeSlotOf>,
-                TreeKeyOf, VariantIndexOrder<M>>,
+                TreeKeyOf>,
     PositionTree<std::map<typename K::Stored, TreeMapped<Payload>, TreeOrder<K, Ascending>>,
                  TreeSlotOf>>;
 
@@ -178,12 +178,12 @@ class TreeTable : public TreeBase<K, Payload, M, Ascending, Indexed> {
   Pos LowerBound(const Key& key) { return LowerBoundKey(tree(), key); }
   Pos UpperBound(const Key& key) { return UpperBoundKey(tree(), key); }
 
-  // The key goes in at its lower bound unless an equal one is held, which
-  // stays.  Returns the position and whether it is new.
-  std::pair<Pos, bool> Insert(const Key& probe, typename K::Arg key) {
-    return kdt::FindOrInsert(tree(), probe, [&](auto emplace) {
-      return emplace(K::FromHost(key), TreeMapped<Payload>{});
-    });
+  // The probe's key goes in at its lower bound unless an equal one is held,
+  // which stays; the stored key is a copy of the probe, view included.
+  // Returns the position and whether it is new.
+  std::pair<Pos, bool> Insert(const Key& probe) {
+    return kdt::FindOrInsert(tree(), probe,
+                             [&](auto emplace) { return emplace(probe, TreeMapped<Payload>{}); });
   }
   std::pair<Pos, bool> InsertStored(Key&& key) {
     return kdt::FindOrInsert(

@@ -1,0 +1,177 @@
+#include "values/KeyViews.h"
+
+#include <new>
+
+#include "plugin/PluginAlloc.h"
+#include "plugin/PluginMain.h"
+#include "plugin/host/HostEntries.h"
+#include "values/HostStrings.h"
+#include "values/StringConverter.h"
+#include "values/StringKeys.h"
+#include "values/VariantKeys.h"
+
+namespace kdt {
+
+namespace {
+
+const char kNoBytes[4] = {0, 0, 0, 0};
+
+// Hosts from which a UTF-8 or ASCII string is read through the host's data
+// entry instead of in place.
+constexpr double kStringDataHostVersion = 2017.0;
+
+ByteView InPlace(const HostStringBytes& b, uint32_t flags) {
+  if (b.data == nullptr || b.length <= 0) return {kNoBytes, flags};
+  return {b.data, static_cast<uint32_t>(b.length) | flags};
+}
+
+bool Fits(int32_t length) {
+  return length >= 0 && static_cast<uint32_t>(length) <= ByteView::kLengthMask;
+}
+
+// Out of memory is raised like any other allocation failure of the call.
+ByteView Own(const char* data, int32_t length) {
+  if (length == 0) return {kNoBytes, 0};
+  auto* copy = static_cast<char*>(PluginAlloc(static_cast<uint64_t>(length) + 1));
+  if (copy == nullptr) throw std::bad_alloc();
+  std::memcpy(copy, data, static_cast<size_t>(length));
+  return {copy, static_cast<uint32_t>(length) | ByteView::kOwned};
+}
+
+bool IsStringCode(int32_t t) {
+  return t == kVarTypeString || (t >= kVarTypeCString && t <= kVarTypeCFString);
+}
+
+}  // namespace
+
+// The encoding number is read from the string object (word 4), as the
+// converter reads it for its in-place test: no host call.
+bool ViewBytesInPlace(REALstring s, ByteView* out) {
+  if (s == nullptr) {
+    *out = {kNoBytes, ByteView::kASCII};
+    return true;
+  }
+  const HostStringBytes b = ReadHostString(s);
+  if (!Fits(b.length)) return false;
+  const bool asciiCompatible =
+      KnownASCIICompatible(b.encoding) || b.encoding == kEncodingUnspecified;
+  if (asciiCompatible && AllBelow0x80(b.data, b.length)) {
+    *out = InPlace(b, ByteView::kASCII);
+    return true;
+  }
+  if (HostVersion < kStringDataHostVersion &&
+      (b.encoding == kEncodingASCII || b.encoding == kEncodingUTF8)) {
+    *out = InPlace(b, 0);
+    return true;
+  }
+  return false;
+}
+
+bool ViewBytes(REALstring s, bool copy, ByteView* out) {
+  ByteView v;
+  if (!ViewBytesInPlace(s, &v)) {
+    RBStringConverter converter(s);
+    const char* data = converter.UTF8Data();
+    const int32_t length = converter.UTF8Length();
+    const HostStringBytes own = ReadHostString(s);
+    // An empty conversion of a non-empty string failed: no view to keep.
+    if (length == 0 && own.length > 0) return false;
+    if (!Fits(length)) return false;
+    if (length == own.length && (length == 0 || std::memcmp(data, own.data, length) == 0)) {
+      v = InPlace(own, 0);
+    } else {
+      *out = Own(data, length);
+      return true;
+    }
+  }
+  *out = copy ? Own(v.data, v.length()) : v;
+  return true;
+}
+
+ByteView CopyBytes(const ByteView& v) {
+  return (v.bits & ByteView::kOwned) == 0 ? v : Own(v.data, v.length());
+}
+
+void FreeBytes(ByteView* v) {
+  if ((v->bits & ByteView::kOwned) != 0) PluginFree(const_cast<char*>(v->data));
+  *v = {nullptr, 0};
+}
+
+uint32_t HashBytes(const ByteView& v) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(v.data);
+  uint32_t h = 0;
+  for (int32_t i = 0, n = v.length(); i < n; ++i) h = HashStep(h, bytes[i]);
+  return h;
+}
+
+uint32_t HashFoldedASCII(const ByteView& v) {
+  const uint16_t* fold = CaseFoldTable();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(v.data);
+  uint32_t h = 0;
+  for (int32_t i = 0, n = v.length(); i < n; ++i) h = HashStep(h, fold[bytes[i]]);
+  return h;
+}
+
+int32_t CompareBytes(const ByteView& a, const ByteView& b, bool foldCase) {
+  return CompareByteRanges(a.data, a.length(), b.data, b.length(), foldCase);
+}
+
+bool VariantKeyView::HasBytes() const {
+  return IsStringCode(code) && bytes.data != nullptr;
+}
+
+VariantKeyView VariantKeyView::Empty() {
+  VariantKeyView v;
+  v.code = kUnviewed;
+  v.bytes = {nullptr, 0};
+  return v;
+}
+
+VariantKeyView VariantKeyView::Copy(const VariantKeyView& v) {
+  VariantKeyView copy = v;
+  if (v.HasBytes()) copy.bytes = CopyBytes(v.bytes);
+  return copy;
+}
+
+void VariantKeyView::Free(VariantKeyView* v) {
+  if (v->HasBytes()) FreeBytes(&v->bytes);
+  *v = Empty();
+}
+
+bool VariantKeyView::MakeView(REALobject v, bool keepBytes, VariantKeyView* out) {
+  VariantKeyView view = Empty();
+  view.code = VariantTypeCode(v);
+  switch (view.code) {
+    case kVarTypeInteger:
+    case kVarTypeBoolean:
+    case kVarTypeColor:
+      view.int32 = VariantToInt32(v);
+      break;
+    case kVarTypeInt64: {
+      const int64_t x = VariantToInt64(v);
+      std::memcpy(view.wide, &x, sizeof x);
+      break;
+    }
+    case kVarTypeSingle:
+      view.single = VariantToSingle(v);
+      break;
+    case kVarTypeDouble:
+    case kVarTypeCurrency: {
+      const double x = VariantToDouble(v);
+      std::memcpy(view.wide, &x, sizeof x);
+      break;
+    }
+    default:
+      if (keepBytes && IsStringCode(view.code)) {
+        // The String is not kept: its bytes are.  Without them the key is
+        // compared through its String each time.
+        HostHandle<StringRefPolicy, CaseMode::S> s(VariantToString(v), AdoptLock{});
+        if (!ViewBytes(s.get(), true, &view.bytes)) view.bytes = {nullptr, 0};
+      }
+      break;
+  }
+  *out = view;
+  return true;
+}
+
+}  // namespace kdt
