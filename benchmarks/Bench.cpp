@@ -8,8 +8,11 @@
 // on a real host each of them is a call across its API as well.
 //
 //   kdt_bench [--sizes=1000,10000] [--classes=Name,...] [--repeat=R] [--csv=file]
+//             [--host=2019]
 //
-// --classes keeps the classes whose name contains one of the words; --repeat
+// --host is the host version the stand-in plays (hosts before 2017 let the
+// library read array elements in place); --classes keeps the classes whose
+// name contains one of the words; --repeat
 // runs each row R times and reports the median times.  100,000 entries are
 // left out by default: under emulation they take most of half an hour.
 #include <malloc.h>
@@ -473,6 +476,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> only;
   std::string csvPath = "bench.csv";
   int repeat = 1;
+  double hostVersion = 2019.0;
   for (int a = 1; a < argc; ++a) {
     std::string arg = argv[a];
     if (arg.rfind("--sizes=", 0) == 0) {
@@ -485,9 +489,12 @@ int main(int argc, char** argv) {
       repeat = std::max(1, std::atoi(arg.c_str() + 9));
     } else if (arg.rfind("--csv=", 0) == 0) {
       csvPath = arg.substr(6);
+    } else if (arg.rfind("--host=", 0) == 0) {
+      hostVersion = std::atof(arg.c_str() + 7);
     } else {
       std::fprintf(stderr,
-                   "usage: %s [--sizes=N,...] [--classes=Name,...] [--repeat=R] [--csv=file]\n",
+                   "usage: %s [--sizes=N,...] [--classes=Name,...] [--repeat=R] [--csv=file] "
+                   "[--host=version]\n",
                    argv[0]);
       return 2;
     }
@@ -503,7 +510,7 @@ int main(int argc, char** argv) {
   }
   if (members.empty() || sizes.empty()) Fail("nothing to run");
 
-  standin::Options options = standin::Options::Loaded(2019.0);
+  standin::Options options = standin::Options::Loaded(hostVersion);
   options.quarantineLimit = 4096;  // dead iterators and arrays need not pile up
   standin::Host host(options);
   Runner runner(host);
@@ -520,8 +527,8 @@ int main(int argc, char** argv) {
       "table or tree, nodes and key handles (the host keys and values are made beforehand)\n"
       "against the standard container's nodes, buckets and std::string keys. Keys: \"key_\" and\n"
       "8 hex digits (Variant keys hold such a String); case I folds ASCII on the standard side.\n"
-      "Each time is the median of %d round(s).\n\n",
-      repeat);
+      "Each time is the median of %d round(s). Host version %.1f.\n\n",
+      repeat, hostVersion);
   std::printf("%-31s %-4s %7s %-11s %9s %8s %6s %6s %9s  %s\n", "class", "case", "entries",
               "operation", "lib ns", "raw ns", "ratio", "calls", "heap B/e", "calls by entry");
   // The emulator translates code on first use: one small untimed round first.

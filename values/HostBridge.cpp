@@ -55,6 +55,7 @@ struct Element<int32_t> {
   static void Lock(int32_t) {}
   static void Unlock(int32_t) {}
   static void Get(REALarray a, int32_t i, int32_t* out) { PluginIntegerArrayGetProc(a, i, out); }
+  static void GetOwn(REALarray a, int32_t i, int32_t* out) { PluginIntegerOwnArrayGet(a, i, out); }
   static void Set(REALarray a, int32_t i, int32_t v) { PluginIntegerArraySetProc(a, i, v); }
   static void Insert(REALarray a, int32_t i, int32_t v) { PluginIntegerArrayInsertProc(a, i, v); }
 };
@@ -68,6 +69,9 @@ struct Element<REALstring> {
     if (v != nullptr) REALUnlockString(v);
   }
   static void Get(REALarray a, int32_t i, REALstring* out) { PluginStringArrayGetProc(a, i, out); }
+  static void GetOwn(REALarray a, int32_t i, REALstring* out) {
+    PluginStringOwnArrayGet(a, i, out);
+  }
   static void Set(REALarray a, int32_t i, REALstring v) { PluginStringArraySetProc(a, i, v); }
   static void Insert(REALarray a, int32_t i, REALstring v) { PluginStringArrayInsertProc(a, i, v); }
 };
@@ -81,6 +85,7 @@ struct Element<REALtext> {
     if (v != nullptr) PluginUnlockText(v);
   }
   static void Get(REALarray a, int32_t i, REALtext* out) { PluginTextArrayGetProc(a, i, out); }
+  static void GetOwn(REALarray a, int32_t i, REALtext* out) { PluginTextOwnArrayGet(a, i, out); }
   static void Set(REALarray a, int32_t i, REALtext v) { PluginTextArraySetProc(a, i, v); }
   static void Insert(REALarray a, int32_t i, REALtext v) { PluginTextArrayInsertProc(a, i, v); }
 };
@@ -94,6 +99,9 @@ struct Element<REALobject> {
     if (v != nullptr) REALUnlockObject(v);
   }
   static void Get(REALarray a, int32_t i, REALobject* out) { PluginObjectArrayGetProc(a, i, out); }
+  static void GetOwn(REALarray a, int32_t i, REALobject* out) {
+    PluginObjectOwnArrayGet(a, i, out);
+  }
   static void Set(REALarray a, int32_t i, REALobject v) { PluginObjectArraySetProc(a, i, v); }
   static void Insert(REALarray a, int32_t i, REALobject v) { PluginObjectArrayInsertProc(a, i, v); }
 };
@@ -105,8 +113,9 @@ bool IndexInRange(REALarray a, int32_t index) {
   return false;
 }
 
+// own: a is an array the library created (HostArrayCreate).
 template <typename T>
-void GetElement(REALarray a, int32_t index, T* out) {
+void GetElement(REALarray a, int32_t index, T* out, bool own = false) {
   if (a == nullptr || !IndexInRange(a, index)) return;
   if (T* storage = DirectStorage<T>(a)) {
     const T value = storage[index];
@@ -114,7 +123,11 @@ void GetElement(REALarray a, int32_t index, T* out) {
     *out = value;
     return;
   }
-  Element<T>::Get(a, index, out);
+  if (own) {
+    Element<T>::GetOwn(a, index, out);
+  } else {
+    Element<T>::Get(a, index, out);
+  }
 }
 
 template <typename T>
@@ -194,6 +207,18 @@ void HostArrayGet(REALarray a, int32_t index, REALtext* out) {
 }
 void HostArrayGet(REALarray a, int32_t index, REALobject* out) {
   GetElement(a, index, out);
+}
+void HostOwnArrayGet(REALarray a, int32_t index, int32_t* out) {
+  GetElement(a, index, out, true);
+}
+void HostOwnArrayGet(REALarray a, int32_t index, REALstring* out) {
+  GetElement(a, index, out, true);
+}
+void HostOwnArrayGet(REALarray a, int32_t index, REALtext* out) {
+  GetElement(a, index, out, true);
+}
+void HostOwnArrayGet(REALarray a, int32_t index, REALobject* out) {
+  GetElement(a, index, out, true);
 }
 void HostArraySet(REALarray a, int32_t index, int32_t value) {
   SetElement(a, index, value);

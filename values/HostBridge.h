@@ -54,6 +54,11 @@ void HostArrayGet(REALarray a, int32_t index, int32_t* out);
 void HostArrayGet(REALarray a, int32_t index, REALstring* out);
 void HostArrayGet(REALarray a, int32_t index, REALtext* out);
 void HostArrayGet(REALarray a, int32_t index, REALobject* out);
+// The same for an array made by HostArrayCreate: one host call fewer a read.
+void HostOwnArrayGet(REALarray a, int32_t index, int32_t* out);
+void HostOwnArrayGet(REALarray a, int32_t index, REALstring* out);
+void HostOwnArrayGet(REALarray a, int32_t index, REALtext* out);
+void HostOwnArrayGet(REALarray a, int32_t index, REALobject* out);
 void HostArraySet(REALarray a, int32_t index, int32_t value);
 void HostArraySet(REALarray a, int32_t index, REALstring value);
 void HostArraySet(REALarray a, int32_t index, REALtext value);

@@ -24,6 +24,8 @@
 //                         owned by the caller.
 //   Peek(const Stored&)   the Arg without a lock (to hand to the host as a
 //                         borrowed value).
+//   Pass(Arg)             a borrowed argument handed back to the host: one
+//                         lock added, owned by the caller.
 //   ArrayGet(a, i, Arg*)  checked element read, lock owned by the caller.
 //   ArraySet(a, i, s)     checked element write of a stored value.
 //   ArrayInsert(a, i, s)  insert before i (i = count appends).
@@ -108,6 +110,7 @@ struct ValueTraits<IntegerKind, Mode> {
   static Stored FromHost(Arg a) { return a; }
   static Arg ToHost(const Stored& s) { return s; }
   static Arg Peek(const Stored& s) { return s; }
+  static Arg Pass(Arg a) { return a; }
   static void ArrayGet(REALarray a, int32_t i, Arg* out) { HostArrayGet(a, i, out); }
   static void ArraySet(REALarray a, int32_t i, const Stored& s) { HostArraySet(a, i, s); }
   static void ArrayInsert(REALarray a, int32_t i, const Stored& s) { HostArrayInsert(a, i, s); }
@@ -129,11 +132,12 @@ struct ReferenceTraits {
   static constexpr int32_t kArrayType = ArrayType;
 
   static Stored FromHost(Arg a) { return Stored(a); }
-  static Arg ToHost(const Stored& s) {
-    if (s.get() != nullptr) Handle::RefPolicy::Lock(s.get());
-    return s.get();
-  }
+  static Arg ToHost(const Stored& s) { return Pass(s.get()); }
   static Arg Peek(const Stored& s) { return s.get(); }
+  static Arg Pass(Arg a) {
+    if (a != nullptr) Handle::RefPolicy::Lock(a);
+    return a;
+  }
   static void ArrayGet(REALarray a, int32_t i, Arg* out) { HostArrayGet(a, i, out); }
   static void ArraySet(REALarray a, int32_t i, const Stored& s) { HostArraySet(a, i, s.get()); }
   static void ArrayInsert(REALarray a, int32_t i, const Stored& s) {

@@ -32,8 +32,10 @@ bool IsStringCode(int32_t t) {
 template <CaseMode Mode>
 uint32_t HashVariantOfCode(REALobject v, int32_t t) {
   if (t == kVarTypeString) {
+    // Through a String key's view: an ASCII String hashes without a host call.
     OwnedString s(VariantToString(v), AdoptLock{});
-    return Mode == CaseMode::S ? StringHashS(s.get()) : StringHashI(s.get());
+    ProbeKey<StringKey<Mode>> key(s.get());
+    return KeyHash(key.get());
   }
   if (t == kVarTypeText) {
     OwnedText x(VariantToText(v), AdoptLock{});

@@ -422,9 +422,9 @@ class Container {
     R out = R();
     if (d->keysCache != nullptr) {
       if constexpr (OfKeys) {
-        HostArrayGet(d->keysCache, index, &out);
+        HostOwnArrayGet(d->keysCache, index, &out);
       } else {
-        HostArrayGet(d->valuesCache, index, &out);
+        HostOwnArrayGet(d->valuesCache, index, &out);
       }
       return out;
     }

@@ -86,7 +86,7 @@ class MapClass : public Container<Member> {
       using V = ValueTraitsOf<T::kMode>;
       auto at = FindKey(t, key);
       if (!t.IsEnd(at)) return V::ToHost(T::PayloadOf(at).value);
-      return V::ToHost(typename V::Stored(fallback));
+      return V::Pass(fallback);
     });
   }
 

@@ -132,6 +132,20 @@ KDT_HOST_ENTRIES(KDT_DEFINE_ONCE, KDT_DEFINE_ONCE_FLAG, KDT_DEFINE_RETRY, KDT_DE
     *out = FromWord<Element>(get(array, index));                                              \
     return true;                                                                              \
   }                                                                                           \
+  bool Plugin##Kind##OwnArrayGet(REALarray array, int32_t index, Element* out) {              \
+    static std::atomic<HostFunction> cache{nullptr};                                          \
+    static std::atomic<entry::ArrayGetAccessor> accessor{nullptr};                            \
+    entry::ArrayGetAccessor get = accessor.load(std::memory_order_relaxed);                   \
+    if (get == nullptr) {                                                                     \
+      get = ArrayAccessor<entry::ArrayGetAccessor>(cache, "Plugin" #Kind "ArrayGetProc",      \
+                                                   "RuntimeArrayDirectGetGetProc", array);    \
+      if (get == nullptr) return false;                                                       \
+      accessor.store(get, std::memory_order_relaxed);                                         \
+    }                                                                                         \
+    if (out == nullptr) return false;                                                         \
+    *out = FromWord<Element>(get(array, index));                                              \
+    return true;                                                                              \
+  }                                                                                           \
   bool Plugin##Kind##ArraySetProc(REALarray array, int32_t index, Element value) {            \
     static std::atomic<HostFunction> cache{nullptr};                                          \
     auto set = ArrayAccessor<entry::ArraySetAccessor>(cache, "Plugin" #Kind "ArraySetProc",   \
