@@ -56,6 +56,7 @@ struct Element<int32_t> {
   static void Unlock(int32_t) {}
   static void Get(REALarray a, int32_t i, int32_t* out) { PluginIntegerArrayGetProc(a, i, out); }
   static void GetOwn(REALarray a, int32_t i, int32_t* out) { PluginIntegerOwnArrayGet(a, i, out); }
+  static void SetOwn(REALarray a, int32_t i, int32_t v) { PluginIntegerOwnArraySet(a, i, v); }
   static void Set(REALarray a, int32_t i, int32_t v) { PluginIntegerArraySetProc(a, i, v); }
   static void Insert(REALarray a, int32_t i, int32_t v) { PluginIntegerArrayInsertProc(a, i, v); }
 };
@@ -72,6 +73,7 @@ struct Element<REALstring> {
   static void GetOwn(REALarray a, int32_t i, REALstring* out) {
     PluginStringOwnArrayGet(a, i, out);
   }
+  static void SetOwn(REALarray a, int32_t i, REALstring v) { PluginStringOwnArraySet(a, i, v); }
   static void Set(REALarray a, int32_t i, REALstring v) { PluginStringArraySetProc(a, i, v); }
   static void Insert(REALarray a, int32_t i, REALstring v) { PluginStringArrayInsertProc(a, i, v); }
 };
@@ -86,6 +88,7 @@ struct Element<REALtext> {
   }
   static void Get(REALarray a, int32_t i, REALtext* out) { PluginTextArrayGetProc(a, i, out); }
   static void GetOwn(REALarray a, int32_t i, REALtext* out) { PluginTextOwnArrayGet(a, i, out); }
+  static void SetOwn(REALarray a, int32_t i, REALtext v) { PluginTextOwnArraySet(a, i, v); }
   static void Set(REALarray a, int32_t i, REALtext v) { PluginTextArraySetProc(a, i, v); }
   static void Insert(REALarray a, int32_t i, REALtext v) { PluginTextArrayInsertProc(a, i, v); }
 };
@@ -102,6 +105,7 @@ struct Element<REALobject> {
   static void GetOwn(REALarray a, int32_t i, REALobject* out) {
     PluginObjectOwnArrayGet(a, i, out);
   }
+  static void SetOwn(REALarray a, int32_t i, REALobject v) { PluginObjectOwnArraySet(a, i, v); }
   static void Set(REALarray a, int32_t i, REALobject v) { PluginObjectArraySetProc(a, i, v); }
   static void Insert(REALarray a, int32_t i, REALobject v) { PluginObjectArrayInsertProc(a, i, v); }
 };
@@ -130,9 +134,10 @@ void GetElement(REALarray a, int32_t index, T* out, bool own = false) {
   }
 }
 
+// fresh: a was just made by HostArrayCreate and index is within it.
 template <typename T>
-void SetElement(REALarray a, int32_t index, T value) {
-  if (a == nullptr || !IndexInRange(a, index)) return;
+void SetElement(REALarray a, int32_t index, T value, bool fresh = false) {
+  if (a == nullptr || (!fresh && !IndexInRange(a, index))) return;
   if (T* storage = DirectStorage<T>(a)) {
     // Lock first: the new value may be alive only through the old element.
     Element<T>::Lock(value);
@@ -142,7 +147,11 @@ void SetElement(REALarray a, int32_t index, T value) {
     storage[index] = value;
     return;
   }
-  Element<T>::Set(a, index, value);
+  if (fresh) {
+    Element<T>::SetOwn(a, index, value);
+  } else {
+    Element<T>::Set(a, index, value);
+  }
 }
 
 }  // namespace
@@ -219,6 +228,18 @@ void HostOwnArrayGet(REALarray a, int32_t index, REALtext* out) {
 }
 void HostOwnArrayGet(REALarray a, int32_t index, REALobject* out) {
   GetElement(a, index, out, true);
+}
+void HostFreshArraySet(REALarray a, int32_t index, int32_t value) {
+  SetElement(a, index, value, true);
+}
+void HostFreshArraySet(REALarray a, int32_t index, REALstring value) {
+  SetElement(a, index, value, true);
+}
+void HostFreshArraySet(REALarray a, int32_t index, REALtext value) {
+  SetElement(a, index, value, true);
+}
+void HostFreshArraySet(REALarray a, int32_t index, REALobject value) {
+  SetElement(a, index, value, true);
 }
 void HostArraySet(REALarray a, int32_t index, int32_t value) {
   SetElement(a, index, value);

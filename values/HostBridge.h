@@ -59,6 +59,12 @@ void HostOwnArrayGet(REALarray a, int32_t index, int32_t* out);
 void HostOwnArrayGet(REALarray a, int32_t index, REALstring* out);
 void HostOwnArrayGet(REALarray a, int32_t index, REALtext* out);
 void HostOwnArrayGet(REALarray a, int32_t index, REALobject* out);
+// Fills element index of an array just made by HostArrayCreate, which no one
+// else holds yet: no bounds read, one host call at most.
+void HostFreshArraySet(REALarray a, int32_t index, int32_t value);
+void HostFreshArraySet(REALarray a, int32_t index, REALstring value);
+void HostFreshArraySet(REALarray a, int32_t index, REALtext value);
+void HostFreshArraySet(REALarray a, int32_t index, REALobject value);
 void HostArraySet(REALarray a, int32_t index, int32_t value);
 void HostArraySet(REALarray a, int32_t index, REALstring value);
 void HostArraySet(REALarray a, int32_t index, REALtext value);

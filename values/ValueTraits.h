@@ -27,7 +27,8 @@
 //   Pass(Arg)             a borrowed argument handed back to the host: one
 //                         lock added, owned by the caller.
 //   ArrayGet(a, i, Arg*)  checked element read, lock owned by the caller.
-//   ArraySet(a, i, s)     checked element write of a stored value.
+//   ArrayFill(a, i, s)    element write of a stored value into an array just
+//                         made by HostArrayCreate (i within it).
 //   ArrayInsert(a, i, s)  insert before i (i = count appends).
 //   FromVariant(v)        a Stored from a Variant read out of a Dictionary
 //                         (VariantToInt32 / VariantToString / VariantToText /
@@ -112,7 +113,7 @@ struct ValueTraits<IntegerKind, Mode> {
   static Arg Peek(const Stored& s) { return s; }
   static Arg Pass(Arg a) { return a; }
   static void ArrayGet(REALarray a, int32_t i, Arg* out) { HostArrayGet(a, i, out); }
-  static void ArraySet(REALarray a, int32_t i, const Stored& s) { HostArraySet(a, i, s); }
+  static void ArrayFill(REALarray a, int32_t i, const Stored& s) { HostFreshArraySet(a, i, s); }
   static void ArrayInsert(REALarray a, int32_t i, const Stored& s) { HostArrayInsert(a, i, s); }
   static Stored FromVariant(REALobject v) { return IntegerFromVariant(v); }
   static REALobject ToVariant(const Stored& s) { return VariantFromInteger(s); }
@@ -139,7 +140,9 @@ struct ReferenceTraits {
     return a;
   }
   static void ArrayGet(REALarray a, int32_t i, Arg* out) { HostArrayGet(a, i, out); }
-  static void ArraySet(REALarray a, int32_t i, const Stored& s) { HostArraySet(a, i, s.get()); }
+  static void ArrayFill(REALarray a, int32_t i, const Stored& s) {
+    HostFreshArraySet(a, i, s.get());
+  }
   static void ArrayInsert(REALarray a, int32_t i, const Stored& s) {
     HostArrayInsert(a, i, s.get());
   }

@@ -404,13 +404,13 @@ class Container {
           return;
         }
         ForEach(t, [&](auto at) {
-          T::KT::ArraySet(keys, i, T::KeyOf(at));
-          V::ArraySet(values, i, T::PayloadOf(at).value);
+          T::KT::ArrayFill(keys, i, T::KeyOf(at));
+          V::ArrayFill(values, i, T::PayloadOf(at).value);
           ++i;
         });
         d->valuesCache = values;
       } else {
-        ForEach(t, [&](auto at) { T::KT::ArraySet(keys, i++, T::KeyOf(at)); });
+        ForEach(t, [&](auto at) { T::KT::ArrayFill(keys, i++, T::KeyOf(at)); });
       }
       d->keysCache = keys;
     });

@@ -75,6 +75,18 @@ Accessor ArrayAccessor(std::atomic<HostFunction>& slot, const char* name, const 
   return reinterpret_cast<Accessor>(lookup(array));
 }
 
+// The accessor for the library's own arrays of one element type, looked up
+// for the first of them and kept (retried while the host gives none).
+template <typename Accessor>
+Accessor OwnArrayAccessor(std::atomic<Accessor>& accessor, std::atomic<HostFunction>& slot,
+                          const char* name, const char* fallback, REALarray array) {
+  Accessor found = accessor.load(std::memory_order_relaxed);
+  if (found != nullptr) return found;
+  found = ArrayAccessor<Accessor>(slot, name, fallback, array);
+  if (found != nullptr) accessor.store(found, std::memory_order_relaxed);
+  return found;
+}
+
 }  // namespace
 
 #define KDT_RESULT(name) EntrySignature<entry::name>::Result
@@ -135,15 +147,19 @@ KDT_HOST_ENTRIES(KDT_DEFINE_ONCE, KDT_DEFINE_ONCE_FLAG, KDT_DEFINE_RETRY, KDT_DE
   bool Plugin##Kind##OwnArrayGet(REALarray array, int32_t index, Element* out) {              \
     static std::atomic<HostFunction> cache{nullptr};                                          \
     static std::atomic<entry::ArrayGetAccessor> accessor{nullptr};                            \
-    entry::ArrayGetAccessor get = accessor.load(std::memory_order_relaxed);                   \
-    if (get == nullptr) {                                                                     \
-      get = ArrayAccessor<entry::ArrayGetAccessor>(cache, "Plugin" #Kind "ArrayGetProc",      \
-                                                   "RuntimeArrayDirectGetGetProc", array);    \
-      if (get == nullptr) return false;                                                       \
-      accessor.store(get, std::memory_order_relaxed);                                         \
-    }                                                                                         \
-    if (out == nullptr) return false;                                                         \
+    auto get = OwnArrayAccessor(accessor, cache, "Plugin" #Kind "ArrayGetProc",               \
+                                "RuntimeArrayDirectGetGetProc", array);                       \
+    if (get == nullptr || out == nullptr) return false;                                       \
     *out = FromWord<Element>(get(array, index));                                              \
+    return true;                                                                              \
+  }                                                                                           \
+  bool Plugin##Kind##OwnArraySet(REALarray array, int32_t index, Element value) {             \
+    static std::atomic<HostFunction> cache{nullptr};                                          \
+    static std::atomic<entry::ArraySetAccessor> accessor{nullptr};                            \
+    auto set = OwnArrayAccessor(accessor, cache, "Plugin" #Kind "ArraySetProc",               \
+                                "RuntimeArrayDirectGetSetProc", array);                       \
+    if (set == nullptr) return false;                                                         \
+    set(array, ToWord(value), index);                                                         \
     return true;                                                                              \
   }                                                                                           \
   bool Plugin##Kind##ArraySetProc(REALarray array, int32_t index, Element value) {            \
