@@ -16,64 +16,8 @@
 #include <vector>
 
 #include "containers/ContainerTestSupport.h"
-#include "containers/HashTableModel.h"
 
 namespace kdt_test {
-
-struct Member {
-  MemberSpec spec;
-  bool hash;  // chained table; otherwise a tree
-  bool set;
-  std::string Family() const {
-    return std::string(hash ? "hash " : "ordered ") + (set ? "sets" : "maps");
-  }
-};
-
-inline std::vector<Member> AllMembers() {
-  struct Row {
-    const char* name;
-    Kind key, value;
-    const char* kw;
-    const char* vw;
-  };
-  static const Row kMaps[] = {
-      {"TextToText", Kind::Text, Kind::Text, "Text", "Text"},
-      {"TextToVariant", Kind::Text, Kind::Variant, "Text", "variant"},
-      {"StringToString", Kind::String, Kind::String, "string", "string"},
-      {"StringToVariant", Kind::String, Kind::Variant, "string", "variant"},
-      {"VariantToVariant", Kind::Variant, Kind::Variant, "variant", "variant"},
-      {"IntegerToText", Kind::Integer, Kind::Text, "integer", "Text"},
-      {"IntegerToString", Kind::Integer, Kind::String, "integer", "string"},
-      {"IntegerToVariant", Kind::Integer, Kind::Variant, "integer", "variant"},
-      {"IntegerToInteger", Kind::Integer, Kind::Integer, "integer", "integer"}};
-  static const Row kSets[] = {{"Text", Kind::Text, Kind::Integer, "Text", ""},
-                              {"String", Kind::String, Kind::Integer, "string", ""},
-                              {"Variant", Kind::Variant, Kind::Integer, "variant", ""},
-                              {"Integer", Kind::Integer, Kind::Integer, "integer", ""}};
-  std::vector<Member> out;
-  for (bool hash : {true, false}) {
-    for (bool set : {false, true}) {
-      for (const Row& r : set ? std::vector<Row>(std::begin(kSets), std::end(kSets))
-                              : std::vector<Row>(std::begin(kMaps), std::end(kMaps))) {
-        std::string base =
-            std::string(r.name) + (hash ? "Hash" : "Ordered") + (set ? "Set" : "Map");
-        // The tree's Variant-to-Variant iterator class has no "Ordered" in its name.
-        std::string it = !hash && !set && r.key == Kind::Variant ? "VariantToVariantMapIteratorKDT"
-                                                                 : base + "IteratorKDT";
-        // Two hash maps spell their value type in their own way.
-        std::string vw = !hash || set                             ? r.vw
-                         : std::string(r.name) == "IntegerToText" ? "text"
-                         : std::string(r.name) == "TextToVariant" ? "Variant"
-                                                                  : r.vw;
-        for (bool cs : {true, false}) {
-          if (!cs && r.key == Kind::Integer) continue;
-          out.push_back({MemberSpec{base + "KDT", it, r.key, r.value, r.kw, vw, cs}, hash, set});
-        }
-      }
-    }
-  }
-  return out;
-}
 
 class SoakDriver {
  public:

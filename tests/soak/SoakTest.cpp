@@ -7,10 +7,6 @@
 
 namespace kdt_test {
 
-inline void PrintTo(const Member& m, std::ostream* os) {
-  *os << m.spec.Name();
-}
-
 namespace {
 
 class SoakTest : public ::testing::TestWithParam<Member> {};
