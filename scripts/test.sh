@@ -7,9 +7,13 @@ cd "$(dirname "$0")/.."
 bash scripts/setup-machine.sh
 jobs="$(nproc)"
 status=0
+# ccache, when installed, with paths taken relative to the checkout so that
+# another clone of the same sources hits the cache too.
 launcher=()
-command -v ccache >/dev/null &&
+if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+fi
 bash scripts/check-format.sh || status=1
 for config in plain sanitize; do
   dir="build/test-$config"

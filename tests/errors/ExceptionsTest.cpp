@@ -13,13 +13,12 @@
 #include "plugin/PluginMain.h"
 #include "plugin/host/HostEntries.h"
 #include "standin/host/HostTesting.h"
+#include "tests/values/ValuesTestSupport.h"
 
 namespace {
 
 standin::Options Loaded(std::initializer_list<const char*> hidden = {}) {
-  standin::Options options = standin::Options::InProcess(REALPluginMain, 2019.0);
-  options.Hide(hidden);
-  return options;
+  return kdt_values_test::HostAt(2019.0, hidden);
 }
 
 TEST(RaiseHostException, ClassAndMessageReachTheProgram) {

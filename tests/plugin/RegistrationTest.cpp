@@ -7,6 +7,7 @@
 #include "plugin/PluginMain.h"
 #include "plugin/host/HostEntries.h"
 #include "standin/host/HostTesting.h"
+#include "tests/values/ValuesTestSupport.h"
 
 namespace {
 
@@ -20,9 +21,7 @@ kdt::ClassRecord* Record(const char* name, uint32_t dataSize = 24) {
 }
 
 standin::Options Loaded(std::initializer_list<const char*> hidden = {}) {
-  standin::Options options = standin::Options::InProcess(REALPluginMain, 2019.0);
-  options.Hide(hidden);
-  return options;
+  return kdt_values_test::HostAt(2019.0, hidden);
 }
 
 TEST(PluginMain, NullResolverAnnouncesAndRegistersNothing) {
