@@ -31,6 +31,9 @@ struct Keys {
   std::vector<Word> held;     // per key: the Variant inserted first
 };
 
+// Keys of each type: enough for a tree several levels deep.
+constexpr int kPerType = 60;
+
 Keys MakeKeys(TestHost& host, bool caseSensitive) {
   Keys k;
   auto add = [&](REALobject v, size_t key) {
@@ -47,7 +50,7 @@ Keys MakeKeys(TestHost& host, bool caseSensitive) {
     return v;
   };
   std::vector<size_t> ints, strings, doubles;
-  for (int i = 0; i < 100; ++i) {
+  for (int i = 0; i < kPerType; ++i) {
     ints.push_back(add(host.NewVariantInt32(i), fresh()));
     strings.push_back(add(str("s" + std::to_string(i)), fresh()));
     doubles.push_back(add(host.NewVariantDouble(i + 0.5), fresh()));
@@ -60,7 +63,7 @@ Keys MakeKeys(TestHost& host, bool caseSensitive) {
   size_t first = add(nan, fresh());
   add(host.NewVariantDouble(std::numeric_limits<double>::quiet_NaN()), fresh());
   k.probes.push_back({standin::W(nan), first});  // the same NaN object again: the same key
-  for (int i = 3; i < 100; i += 10) {
+  for (int i = 3; i < kPerType; i += 10) {
     add(host.NewVariantInt32(i), ints[i]);
     add(str("s" + std::to_string(i)), strings[i]);
     add(host.NewVariantDouble(i + 0.5), doubles[i]);
@@ -103,7 +106,8 @@ class OrderedVariantKeysTest : public ::testing::TestWithParam<MemberSpec> {
   void ExpectHeld(Calls& d, Word c, const Keys& k, const std::vector<bool>& alive,
                   const std::string& what) {
     SCOPED_TRACE(what);
-    std::vector<Word> walk = d.Walk(c), expected;
+    const std::vector<Word> order = d.Walk(c);
+    std::vector<Word> walk = order, expected;
     for (size_t i = 0; i < k.held.size(); ++i)
       if (alive[i]) expected.push_back(k.held[i]);
     EXPECT_EQ(host().Get(c, "Count").i(), static_cast<int32_t>(walk.size()));
@@ -112,7 +116,6 @@ class OrderedVariantKeysTest : public ::testing::TestWithParam<MemberSpec> {
     std::sort(walk.begin(), walk.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(walk, expected);
-    std::vector<Word> order = d.Walk(c);
     for (const Probe& p : k.probes) {
       const Word held = k.held[p.key];
       const bool in = alive[p.key];
