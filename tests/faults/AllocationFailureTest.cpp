@@ -43,13 +43,13 @@ class Driver {
 
   // Arguments are made once, so that a call's own host values can be counted.
   Word Key(int n) {
-    return Memo(keys_, n, [&] { return Make(h, s.key, "k", n); });
+    return Memo(n, [&] { return Make(h, s.key, "k", n); });
   }
   Word Val(int n) {
-    return Memo(values_, n, [&] { return Make(h, s.value, "v", n); });
+    return Memo(-n, [&] { return Make(h, s.value, "v", n); });
   }
   Word Array(Kind k) {
-    return Memo(arrays_, static_cast<int>(k), [&] {
+    return Memo(1000 + static_cast<int>(k), [&] {
       std::vector<Word> elements;
       for (int i = 1; i <= 5; ++i) elements.push_back(Make(h, k, "k", i));
       Word a = W(h.NewArray(ArrayType(k), elements));
@@ -58,7 +58,7 @@ class Driver {
     });
   }
   Word Dictionary() {
-    return Memo(arrays_, -1, [&] {
+    return Memo(2000, [&] {
       REALobject dict = h.NewDictionary();
       h.ReleaseAtEnd(dict);
       for (int i = 1; i <= 5; ++i) {
@@ -139,18 +139,18 @@ class Driver {
   // The reference counts of every key and value the test made.
   std::vector<int32_t> References() const {
     std::vector<int32_t> out;
-    for (const auto* memo : {&keys_, &values_})
-      for (const auto& kv : *memo) out.push_back(h.RefCount(kv.second));
+    for (const auto& [n, w] : made_)
+      if (n < 1000) out.push_back(h.RefCount(w));
     return out;
   }
 
  private:
   template <class F>
-  static Word Memo(std::map<int, Word>& memo, int n, F make) {
-    auto it = memo.find(n);
-    return it != memo.end() ? it->second : memo.emplace(n, make()).first->second;
+  Word Memo(int n, F make) {
+    auto it = made_.find(n);
+    return it != made_.end() ? it->second : made_.emplace(n, make()).first->second;
   }
-  std::map<int, Word> keys_, values_, arrays_;
+  std::map<int, Word> made_;  // keys n, values -n, arrays 1000 + kind, the Dictionary 2000
 };
 
 // One call under test, on the container (holding keys 1 .. count), or on a
