@@ -7,14 +7,23 @@ cd "$(dirname "$0")/.."
 bash scripts/setup-machine.sh
 jobs="$(nproc)"
 status=0
+# ccache, when installed, with paths taken relative to the checkout so that
+# another clone of the same sources hits the cache too.
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+fi
 bash scripts/check-format.sh || status=1
 for config in plain sanitize; do
   dir="build/test-$config"
-  sanitize=OFF
-  [ "$config" = sanitize ] && sanitize=ON
+  # The sanitizer build makes only what its tests and the soak run.
+  options=(-DKDT_SANITIZE=OFF) targets=()
+  [ "$config" = sanitize ] && options=(-DKDT_SANITIZE=ON -DKDT_BUILD_BENCHMARKS=OFF) &&
+    targets=(--target kdt_tests kdt_soak)
   cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-armhf.cmake \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKDT_SANITIZE=$sanitize >/dev/null
-  cmake --build "$dir" -j"$jobs"
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" "${launcher[@]}" >/dev/null
+  cmake --build "$dir" -j"$jobs" "${targets[@]}"
   bash scripts/check-exports.sh "$dir/libkdtcontainers.so" || status=1
   [ "$config" = plain ] && { bash scripts/check-glibc.sh "$dir/libkdtcontainers.so" || status=1; }
   (cd "$dir" && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j"$jobs") || status=1

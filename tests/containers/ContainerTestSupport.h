@@ -1,14 +1,17 @@
-// Helpers for container tests that run across the members of a family: a
-// member is described by its class names and kinds, and keys and values are
-// made in the stand-in host from small integers, so one test body serves
-// every member.
+// Helpers for container tests that run across members: a member is described
+// by its class names and kinds, keys and values are made in the stand-in host
+// from small integers, and the chained table is modelled as host programs
+// observe it (buckets, growth, chain order), written apart from the library.
 #pragma once
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "containers/members/Members.h"
 #include "standin/host/Host.h"
 
 namespace kdt_test {
@@ -23,12 +26,9 @@ using standin::Word;
 enum class Kind { Integer, String, Text, Variant };
 
 struct MemberSpec {
-  std::string className;
-  std::string iteratorName;
-  Kind key;
-  Kind value;
-  std::string keyWord;
-  std::string valueWord;
+  std::string className, iteratorName;
+  Kind key, value;
+  std::string keyWord, valueWord;
   bool caseSensitive = true;  // the mode the test constructs
 
   bool HasCaseModes() const { return key != Kind::Integer; }
@@ -36,13 +36,13 @@ struct MemberSpec {
   std::string Decl(const std::string& pattern) const {
     std::string out;
     for (size_t i = 0; i < pattern.size(); ++i) {
-      if (pattern[i] == '{' && i + 2 < pattern.size() && pattern[i + 2] == '}') {
-        char c = pattern[i + 1];
-        out += c == 'C' ? className : c == 'I' ? iteratorName : c == 'K' ? keyWord : valueWord;
-        i += 2;
-      } else {
+      if (pattern[i] != '{' || i + 2 >= pattern.size() || pattern[i + 2] != '}') {
         out += pattern[i];
+        continue;
       }
+      char c = pattern[++i];
+      out += c == 'C' ? className : c == 'I' ? iteratorName : c == 'K' ? keyWord : valueWord;
+      ++i;
     }
     return out;
   }
@@ -50,79 +50,166 @@ struct MemberSpec {
     return className.substr(0, className.size() - 3) + (caseSensitive ? "S" : "I");
   }
 };
+inline void PrintTo(const MemberSpec& s, std::ostream* os) {
+  *os << s.Name();
+}
+
+struct Member {
+  MemberSpec spec;
+  bool hash;  // chained table; otherwise a tree
+  bool set;
+  std::string Family() const {
+    return std::string(hash ? "hash " : "ordered ") + (set ? "sets" : "maps");
+  }
+};
+
+// Every member of the member table, in both case modes where it has them.
+inline std::vector<Member> AllMembers() {
+  struct Row {
+    const char *name, *iterator, *shape, *storage, *key, *value, *keyWord, *valueWord;
+  };
+  static const Row kRows[] = {
+#define KDT_TEST_ROW(C, I, Shape, Storage, K, V, kw, vw, max) \
+  {#C, #I, #Shape, #Storage, #K, #V, kw, vw},
+      KDT_CONTAINER_MEMBERS(KDT_TEST_ROW)
+#undef KDT_TEST_ROW
+  };
+  auto kind = [](const char* k) {
+    return k[0] == 'I'   ? Kind::Integer
+           : k[0] == 'S' ? Kind::String
+           : k[0] == 'T' ? Kind::Text
+                         : Kind::Variant;
+  };
+  std::vector<Member> out;
+  for (const Row& r : kRows) {
+    bool set = r.shape[0] == 'S';
+    for (bool cs : {true, false}) {
+      if (!cs && kind(r.key) == Kind::Integer) continue;
+      out.push_back(
+          {MemberSpec{r.name, r.iterator, kind(r.key), set ? Kind::Integer : kind(r.value),
+                      r.keyWord, set ? "" : r.valueWord, cs},
+           r.storage[0] == 'H', set});
+    }
+  }
+  return out;
+}
+
+inline void PrintTo(const Member& m, std::ostream* os) {
+  *os << m.spec.Name();
+}
 
 // The text of key or value number n: "k7" or, upper-cased, "K7".
 inline std::string TextOf(const char* prefix, int n, bool upper) {
   std::string s = prefix + std::to_string(n);
-  if (upper) s[0] = static_cast<char>(s[0] - 'a' + 'A');
+  if (upper) s[0] = static_cast<char>(std::toupper(s[0]));
   return s;
 }
 
 // A host value of kind k for number n, released by the host at the end of the
 // test.  Integers are the number itself.  Variants hold a String.
 inline Word Make(Host& host, Kind k, const char* prefix, int n, bool upper = false) {
+  if (k == Kind::Integer) return static_cast<Word>(n);
   std::string text = TextOf(prefix, n, upper);
-  switch (k) {
-    case Kind::Integer:
-      return static_cast<Word>(n);
-    case Kind::String: {
-      Word s = standin::W(host.NewString(text));
-      host.ReleaseAtEnd(s);
-      return s;
-    }
-    case Kind::Text: {
-      Word t = standin::W(host.NewText(text));
-      host.ReleaseAtEnd(t);
-      return t;
-    }
-    case Kind::Variant: {
-      REALstring s = host.NewString(text);
-      Word v = standin::W(host.NewVariantString(s));
-      host.Release(s);
-      host.ReleaseAtEnd(v);
-      return v;
-    }
+  Word w = standin::W(host.NewText(text));
+  if (k != Kind::Text) {
+    host.Release(w);
+    REALstring s = host.NewString(text);
+    w = k == Kind::String ? standin::W(s) : standin::W(host.NewVariantString(s));
+    if (k == Kind::Variant) host.Release(s);
   }
-  return 0;
+  host.ReleaseAtEnd(w);
+  return w;
 }
 
 inline int32_t ArrayType(Kind k) {
-  switch (k) {
-    case Kind::Integer:
-      return kdt::kArrayTypeInteger;
-    case Kind::String:
-      return kdt::kArrayTypeString;
-    case Kind::Text:
-      return kdt::kArrayTypeText;
-    case Kind::Variant:
-      return kdt::kArrayTypeObject;
-  }
-  return 0;
+  const int32_t types[] = {kdt::kArrayTypeInteger, kdt::kArrayTypeString, kdt::kArrayTypeText,
+                           kdt::kArrayTypeObject};
+  return types[static_cast<int>(k)];
 }
 
-// The hash step of the key functors, written out again for the models.
-inline uint32_t ElfStep(uint32_t h, uint32_t c) {
-  uint32_t x = c + (h << 4);
-  uint32_t g = x & 0xF0000000u;
-  return (x ^ (g >> 24)) & 0x0FFFFFFFu;
-}
-
-// The hash a table uses for an ASCII key made by Make (Integer: n itself).
+// The hash a table uses for an ASCII key made by Make (Integer: n itself):
+// the ELF hash step, seeded 1 for Text.
 inline uint32_t ModelHash(Kind k, const std::string& text, int n, bool caseSensitive) {
   if (k == Kind::Integer) return static_cast<uint32_t>(n);
   uint32_t h = k == Kind::Text ? 1 : 0;
   for (char c : text) {
-    unsigned char u = static_cast<unsigned char>(c);
-    if (!caseSensitive && u >= 'A' && u <= 'Z') u = static_cast<unsigned char>(u - 'A' + 'a');
-    h = ElfStep(h, u);
+    uint32_t x = static_cast<unsigned char>(caseSensitive ? c : std::tolower(c)) + (h << 4);
+    h = (x ^ ((x & 0xF0000000u) >> 24)) & 0x0FFFFFFFu;
   }
   return h;
 }
 
-}  // namespace kdt_test
+struct ModelEntry {
+  std::string name;  // the key's characters as first stored ("" for Integer)
+  int number;        // the key's number
+  Word key;          // the key reference first stored (Integer: the number)
+  Word value;
+  uint32_t hash;
+  int uid = 0;  // which insertion made the entry
+};
 
-namespace kdt_test {
-inline void PrintTo(const MemberSpec& s, std::ostream* os) {
-  *os << s.Name();
-}
+// The chained table: new entries go to the front of their chain; growth to
+// the next prime at or above the count moves each chain from the front.
+class TableModel {
+ public:
+  explicit TableModel(bool caseSensitive, size_t buckets = 193)
+      : cs_(caseSensitive), buckets_(buckets) {}
+  size_t bucket_count() const { return buckets_.size(); }
+  ModelEntry* Find(const ModelEntry& probe) {
+    auto& chain = Chain(probe);
+    auto it = std::find_if(chain.begin(), chain.end(), [&](auto& e) { return Same(e, probe); });
+    return it == chain.end() ? nullptr : &*it;
+  }
+  void Set(const ModelEntry& probe) {
+    Grow(count_ + 1);
+    if (ModelEntry* e = Find(probe)) {
+      e->value = probe.value;
+      return;
+    }
+    Chain(probe).insert(Chain(probe).begin(), probe);
+    ++count_;
+  }
+  void Remove(const ModelEntry& probe) {
+    if (ModelEntry* e = Find(probe)) {
+      Chain(probe).erase(Chain(probe).begin() + (e - Chain(probe).data()));
+      --count_;
+    }
+  }
+  void Clear() {
+    for (auto& c : buckets_) c.clear();
+    count_ = 0;
+  }
+  std::vector<ModelEntry> Order() const {
+    std::vector<ModelEntry> out;
+    for (const auto& c : buckets_) out.insert(out.end(), c.begin(), c.end());
+    return out;
+  }
+
+ private:
+  std::vector<ModelEntry>& Chain(const ModelEntry& e) { return buckets_[e.hash % buckets_.size()]; }
+  bool Same(const ModelEntry& a, const ModelEntry& b) const {
+    if (a.name.empty()) return a.number == b.number;
+    return a.name.size() == b.name.size() &&
+           std::equal(a.name.begin(), a.name.end(), b.name.begin(), [&](char x, char y) {
+             return cs_ ? x == y : std::tolower(x) == std::tolower(y);
+           });
+  }
+  void Grow(size_t hint) {
+    static const uint32_t primes[] = {5, 53, 97, 193, 389, 769, 1543, 3079, 6151, 12289};
+    if (hint <= buckets_.size()) return;
+    std::vector<std::vector<ModelEntry>> grown(
+        *std::lower_bound(std::begin(primes), std::end(primes), hint));
+    for (auto& chain : buckets_)
+      for (auto& e : chain) {
+        auto& target = grown[e.hash % grown.size()];
+        target.insert(target.begin(), e);
+      }
+    buckets_.swap(grown);
+  }
+
+  bool cs_;
+  std::vector<std::vector<ModelEntry>> buckets_;
+  size_t count_ = 0;
+};
+
 }  // namespace kdt_test

@@ -13,13 +13,12 @@
 #include "plugin/PluginMain.h"
 #include "plugin/host/HostEntries.h"
 #include "standin/host/HostTesting.h"
+#include "tests/values/ValuesTestSupport.h"
 
 namespace {
 
 standin::Options Loaded(std::initializer_list<const char*> hidden = {}) {
-  standin::Options options = standin::Options::InProcess(REALPluginMain, 2019.0);
-  options.Hide(hidden);
-  return options;
+  return kdt_values_test::HostAt(2019.0, hidden);
 }
 
 TEST(RaiseHostException, ClassAndMessageReachTheProgram) {
@@ -135,12 +134,8 @@ TEST(BuildHostString, EncodingAndNil) {
       {"abc", 3, kdt::kEncodingMacRoman, kdt::kEncodingASCII},
       {"abc", 3, kdt::kEncodingISOLatin1, kdt::kEncodingASCII},
       {"abc", 3, kdt::kEncodingUnspecified, kdt::kEncodingASCII},
-      {"a\xE9"
-       "c",
-       3, kdt::kEncodingWindowsLatin1, kdt::kEncodingWindowsLatin1},
-      {"a\xE9"
-       "c",
-       3, kdt::kEncodingUnspecified, kdt::kEncodingUnspecified},
+      {"a\xE9\x63", 3, kdt::kEncodingWindowsLatin1, kdt::kEncodingWindowsLatin1},
+      {"a\xE9\x63", 3, kdt::kEncodingUnspecified, kdt::kEncodingUnspecified},
       {"ab\x80", 3, kdt::kEncodingMacRoman, kdt::kEncodingMacRoman},
       {"abc", 3, kdt::kEncodingUTF8, kdt::kEncodingUTF8},
       {"abc", 3, kdt::kEncodingASCII, kdt::kEncodingASCII},

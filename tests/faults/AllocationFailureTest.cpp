@@ -5,7 +5,7 @@
 // container as it was.
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <cstring>
 #include <map>
 #include <string>
 #include <thread>
@@ -24,38 +24,17 @@ using standin::W;
 constexpr char kOutOfMemory[] = "OutOfMemoryException";
 constexpr char kOutOfMemoryMessage[] = "Failed to allocate memory.";
 
-struct Member {
-  MemberSpec spec;
-  bool isMap;
-  bool ordered;
-};
-
+// One member per family and key kind; the last two in their other case mode.
 std::vector<Member> Members() {
-  return {
-      {{"StringToStringHashMapKDT", "StringToStringHashMapIteratorKDT", Kind::String, Kind::String,
-        "string", "string"},
-       true,
-       false},
-      {{"IntegerToTextOrderedMapKDT", "IntegerToTextOrderedMapIteratorKDT", Kind::Integer,
-        Kind::Text, "integer", "Text"},
-       true,
-       true},
-      {{"VariantHashSetKDT", "VariantHashSetIteratorKDT", Kind::Variant, Kind::Variant, "variant",
-        "variant"},
-       false,
-       false},
-      {{"TextOrderedSetKDT", "TextOrderedSetIteratorKDT", Kind::Text, Kind::Text, "Text", "Text"},
-       false,
-       true},
-      {{"StringOrderedSetKDT", "StringOrderedSetIteratorKDT", Kind::String, Kind::String, "string",
-        "string", false},
-       false,
-       true},
-      {{"StringToStringOrderedMapKDT", "StringToStringOrderedMapIteratorKDT", Kind::String,
-        Kind::String, "string", "string", false},
-       true,
-       true},
-  };
+  std::vector<Member> out;
+  for (const Member& m : AllMembers()) {
+    std::string n = m.spec.Name();
+    for (const char* pick :
+         {"StringToStringHashMapS", "IntegerToTextOrderedMapS", "VariantHashSetS",
+          "TextOrderedSetS", "StringOrderedSetI", "StringToStringOrderedMapI"})
+      if (n == pick) out.push_back(m);
+  }
+  return out;
 }
 
 class Driver {
@@ -64,13 +43,13 @@ class Driver {
 
   // Arguments are made once, so that a call's own host values can be counted.
   Word Key(int n) {
-    return Memo(keys_, n, [&] { return Make(h, s.key, "k", n); });
+    return Memo(n, [&] { return Make(h, s.key, "k", n); });
   }
   Word Val(int n) {
-    return Memo(values_, n, [&] { return Make(h, s.value, "v", n); });
+    return Memo(-n, [&] { return Make(h, s.value, "v", n); });
   }
   Word Array(Kind k) {
-    return Memo(arrays_, static_cast<int>(k), [&] {
+    return Memo(1000 + static_cast<int>(k), [&] {
       std::vector<Word> elements;
       for (int i = 1; i <= 5; ++i) elements.push_back(Make(h, k, "k", i));
       Word a = W(h.NewArray(ArrayType(k), elements));
@@ -79,7 +58,7 @@ class Driver {
     });
   }
   Word Dictionary() {
-    return Memo(arrays_, -1, [&] {
+    return Memo(2000, [&] {
       REALobject dict = h.NewDictionary();
       h.ReleaseAtEnd(dict);
       for (int i = 1; i <= 5; ++i) {
@@ -93,53 +72,36 @@ class Driver {
   }
   REALobject AsVariant(Kind k, const char* prefix, int n) {
     if (k == Kind::Integer) return h.NewVariantInt32(n);
-    if (k == Kind::Text) {
-      REALtext t = h.NewText(TextOf(prefix, n, false));
-      REALobject v = h.NewVariantText(t);
-      h.Release(t);
-      return v;
-    }
-    REALstring str = h.NewString(TextOf(prefix, n, false));
-    REALobject v = h.NewVariantString(str);
-    h.Release(str);
-    return v;
+    Word w = Make(h, k == Kind::Text ? k : Kind::String, prefix, n);
+    return k == Kind::Text ? h.NewVariantText(reinterpret_cast<REALtext>(w))
+                           : h.NewVariantString(reinterpret_cast<REALstring>(w));
   }
   std::string Decl(const char* pattern) const { return s.Decl(pattern); }
   std::string Show(Kind k, Word w) const {
-    switch (k) {
-      case Kind::Integer:
-        return std::to_string(static_cast<int32_t>(w));
-      case Kind::String:
-        return h.StringUTF8(reinterpret_cast<REALstring>(static_cast<uintptr_t>(w)));
-      case Kind::Text:
-        return h.TextUTF8(reinterpret_cast<REALtext>(static_cast<uintptr_t>(w)));
-      case Kind::Variant:
-        return h.Describe(w);
-    }
-    return "";
+    return k == Kind::Integer  ? std::to_string(static_cast<int32_t>(w))
+           : k == Kind::String ? h.StringUTF8(reinterpret_cast<REALstring>(w))
+           : k == Kind::Text   ? h.TextUTF8(reinterpret_cast<REALtext>(w))
+                               : h.Describe(w);
   }
   void Drop(Word w) {
     if (w != 0 && h.IsHostValue(w)) h.Release(w);
   }
   void Put(Word c, int n) {
-    if (m_.isMap)
+    if (!m_.set)
       h.Assign(c, Decl("value(key as {K}) as {V}"), {Key(n)}, Val(n));
     else
       h.Call(c, Decl("insert(key as {K})"), {Key(n)});
   }
-  std::string Constructor() const {
-    return s.HasCaseModes() ? "Constructor(CaseSensitive as Boolean = true)" : "Constructor";
-  }
   Word Construct(Word c) {
     if (!s.HasCaseModes()) return h.Call(c, "Constructor");
-    return h.Call(c, Constructor(), {s.caseSensitive});
+    return h.Call(c, "Constructor(CaseSensitive as Boolean = true)", {s.caseSensitive});
   }
   // A container holding keys 1 .. n; hash containers are filled to their
   // bucket count, so that the next insertion grows the table.
   Word Filled(int n) {
     Word c = W(h.NewInstance(s.className));
     Construct(c);
-    if (!m_.ordered) n = h.Get(c, "BinCount").i();
+    if (m_.hash) n = h.Get(c, "BinCount").i();
     for (int i = 1; i <= n; ++i) Put(c, i);
     count_ = n;
     Key(n + 1), Val(n + 1), Array(s.key), Array(s.value), Array(Kind::String), Dictionary();
@@ -161,7 +123,7 @@ class Driver {
     h.Release(end);
     for (int i = 1; i <= n; ++i) {
       EXPECT_EQ(h.Call(c, Decl("CountKey(key as {K}) as integer"), {Key(i)}).i(), 1) << i;
-      if (!m_.isMap) continue;
+      if (m_.set) continue;
       Word v = h.Call(c, Decl("value(key as {K}) as {V}"), {Key(i)});
       EXPECT_EQ(Show(s.value, v), Show(s.value, Val(i))) << i;
       if (s.value != Kind::Integer) Drop(v);
@@ -177,112 +139,88 @@ class Driver {
   // The reference counts of every key and value the test made.
   std::vector<int32_t> References() const {
     std::vector<int32_t> out;
-    for (const auto* memo : {&keys_, &values_})
-      for (const auto& kv : *memo) out.push_back(h.RefCount(kv.second));
+    for (const auto& [n, w] : made_)
+      if (n < 1000) out.push_back(h.RefCount(w));
     return out;
   }
 
  private:
   template <class F>
-  static Word Memo(std::map<int, Word>& memo, int n, F make) {
-    auto it = memo.find(n);
-    return it != memo.end() ? it->second : memo.emplace(n, make()).first->second;
+  Word Memo(int n, F make) {
+    auto it = made_.find(n);
+    return it != made_.end() ? it->second : made_.emplace(n, make()).first->second;
   }
-  std::map<int, Word> keys_, values_, arrays_;
+  std::map<int, Word> made_;  // keys n, values -n, arrays 1000 + kind, the Dictionary 2000
 };
 
-// One call under test: on the container `c` (holding keys 1 .. count), or on
-// a fresh instance when `constructs`; returns the result word.
+// One call under test, on the container (holding keys 1 .. count), or on a
+// fresh instance for a constructor.  Arguments: k key 2, n the next key, =
+// assigns the next value, a an array of keys, b of values, s of Strings, d a
+// Dictionary, c the container, m the case mode, i index 2.  Applies to maps
+// (M), sets (S) or both, and to trees only (T).
 struct Case {
-  const char* name;
-  bool maps, sets, hashed, ordered;
-  bool constructs;
-  std::function<Word(Driver&, Word c, Word fresh)> call;
+  const char* decl;
+  const char* args;
+  const char* applies;
 };
 
-const std::vector<Case>& Cases() {
-  static const std::vector<Case> cases = {
-      {"Constructor", true, true, true, true, true,
-       [](Driver& d, Word, Word f) { return d.Construct(f); }},
-      {"Constructor(dic)", true, false, true, true, true,
-       [](Driver& d, Word, Word f) {
-         std::string decl = d.s.HasCaseModes()
-                                ? "Constructor(dic as dictionary, CaseSensitive as Boolean = true)"
-                                : "Constructor(dic as dictionary)";
-         if (!d.s.HasCaseModes()) return d.h.Call(f, decl, {d.Dictionary()}).word;
-         return d.h.Call(f, decl, {d.Dictionary(), d.s.caseSensitive}).word;
-       }},
-      {"Constructor(other)", true, false, true, true, true,
-       [](Driver& d, Word c, Word f) {
-         return d.h.Call(f, d.Decl("Constructor(other as {C})"), {c}).word;
-       }},
-      {"Constructor(Keys())", false, true, true, true, true,
-       [](Driver& d, Word, Word f) {
-         return d.h.Call(f, d.Decl("Constructor(Keys() as {K})"), {d.Array(d.s.key)}).word;
-       }},
-      {"Constructor(Keys() as string)", false, true, true, true, true,
-       [](Driver& d, Word, Word f) {
-         if (d.s.key != Kind::Variant) return Word{0};
-         return d.h.Call(f, "Constructor(Keys() as string)", {d.Array(Kind::String)}).word;
-       }},
-      {"value =", true, false, true, true, false,
-       [](Driver& d, Word c, Word) {
-         d.h.Assign(c, d.Decl("value(key as {K}) as {V}"), {d.Key(d.count_ + 1)},
-                    d.Val(d.count_ + 1));
-         return Word{0};
-       }},
-      {"insert", false, true, true, true, false,
-       [](Driver& d, Word c, Word) {
-         return d.h.Call(c, d.Decl("insert(key as {K})"), {d.Key(d.count_ + 1)}).word;
-       }},
-      {"Clone", true, false, true, true, false,
-       [](Driver& d, Word c, Word) { return d.h.Call(c, d.Decl("Clone as {C}")).word; }},
-      {"CloneDictionary", true, false, true, true, false,
-       [](Driver& d, Word c, Word) { return d.h.Call(c, "CloneDictionary as Dictionary").word; }},
-      {"Operator_Convert", true, false, true, true, false,
-       [](Driver& d, Word c, Word) { return d.h.Call(c, "Operator_Convert as Dictionary").word; }},
-      {"Keys", true, true, true, true, false,
-       [](Driver& d, Word c, Word) { return d.h.Call(c, d.Decl("Keys as {K}()")).word; }},
-      {"Values", true, false, true, true, false,
-       [](Driver& d, Word c, Word) { return d.h.Call(c, d.Decl("Values as {V}()")).word; }},
-      {"Key(index)", true, true, true, true, false,
-       [](Driver& d, Word c, Word) {
-         return d.h.Call(c, d.Decl("Key(index as integer) as {K}"), {2}).word;
-       }},
-      {"ValueAtIndex", true, false, true, true, false,
-       [](Driver& d, Word c, Word) {
-         return d.h.Call(c, d.Decl("ValueAtIndex(index as integer) as {V}"), {2}).word;
-       }},
-      {"AddKeys", true, false, true, true, false,
-       [](Driver& d, Word c, Word) {
-         return d.h.Call(c, d.Decl("AddKeys(targetArray() as {K})"), {d.Array(d.s.key)}).word;
-       }},
-      {"AddValues", true, false, true, true, false,
-       [](Driver& d, Word c, Word) {
-         return d.h.Call(c, d.Decl("AddValues(targetArray() as {V})"), {d.Array(d.s.value)}).word;
-       }},
-      {"first", true, true, true, true, false,
-       [](Driver& d, Word c, Word) { return d.h.Call(c, d.Decl("first as {I}")).word; }},
-      {"last", true, true, true, true, false,
-       [](Driver& d, Word c, Word) { return d.h.Call(c, d.Decl("last as {I}")).word; }},
-      {"find", true, true, true, true, false,
-       [](Driver& d, Word c, Word) {
-         return d.h.Call(c, d.Decl("find(key as {K}) as {I}"), {d.Key(2)}).word;
-       }},
-      {"LowerBound", true, true, false, true, false,
-       [](Driver& d, Word c, Word) {
-         return d.h.Call(c, d.Decl("LowerBound(key as {K}) as {I}"), {d.Key(2)}).word;
-       }},
-      {"UpperBound", true, true, false, true, false,
-       [](Driver& d, Word c, Word) {
-         return d.h.Call(c, d.Decl("UpperBound(key as {K}) as {I}"), {d.Key(2)}).word;
-       }},
-  };
-  return cases;
-}
+const Case kCases[] = {
+    {"Constructor(CaseSensitive as Boolean = true)", "m", "MS"},
+    {"Constructor(dic as dictionary, CaseSensitive as Boolean = true)", "dm", "M"},
+    {"Constructor(other as {C})", "c", "M"},
+    {"Constructor(Keys() as {K})", "a", "S"},
+    {"Constructor(Keys() as string)", "s", "V"},
+    {"value(key as {K}) as {V}", "n=", "M"},
+    {"insert(key as {K})", "n", "S"},
+    {"Clone as {C}", "", "M"},
+    {"CloneDictionary as Dictionary", "", "M"},
+    {"Operator_Convert as Dictionary", "", "M"},
+    {"Keys as {K}()", "", "MS"},
+    {"Values as {V}()", "", "M"},
+    {"Key(index as integer) as {K}", "i", "MS"},
+    {"ValueAtIndex(index as integer) as {V}", "i", "M"},
+    {"AddKeys(targetArray() as {K})", "a", "M"},
+    {"AddValues(targetArray() as {V})", "b", "M"},
+    {"first as {I}", "", "MS"},
+    {"last as {I}", "", "MS"},
+    {"find(key as {K}) as {I}", "k", "MS"},
+    {"LowerBound(key as {K}) as {I}", "k", "MST"},
+    {"UpperBound(key as {K}) as {I}", "k", "MST"},
+};
 
 bool Applies(const Case& c, const Member& m) {
-  return (m.isMap ? c.maps : c.sets) && (m.ordered ? c.ordered : c.hashed);
+  std::string a = c.applies;
+  if (a == "V") return m.set && m.spec.key == Kind::Variant;
+  return a.find(m.set ? 'S' : 'M') != std::string::npos && (!m.hash || a.find('T') == a.npos);
+}
+
+Word Run(Driver& d, const Case& c, Word container, Word fresh) {
+  std::string decl = d.Decl(c.decl);
+  for (std::string cut : {", CaseSensitive as Boolean = true", "(CaseSensitive as Boolean = true)"})
+    if (!d.s.HasCaseModes() && decl.find(cut) != decl.npos) decl.erase(decl.find(cut), cut.size());
+  std::vector<standin::Arg> args;
+  for (const char* a = c.args; *a != '\0' && *a != '='; ++a) {
+    if (*a == 'm') {
+      if (d.s.HasCaseModes()) args.push_back(standin::Arg(d.s.caseSensitive));
+      continue;
+    }
+    args.push_back(*a == 'k'   ? d.Key(2)
+                   : *a == 'n' ? d.Key(d.count_ + 1)
+                   : *a == 'a' ? d.Array(d.s.key)
+                   : *a == 'b' ? d.Array(d.s.value)
+                   : *a == 's' ? d.Array(Kind::String)
+                   : *a == 'd' ? d.Dictionary()
+                   : *a == 'c' ? container
+                               : 2);
+  }
+  const Word target = fresh != 0 ? fresh : container;
+  if (std::strchr(c.args, '=') != nullptr) {
+    d.h.Assign(target, decl, {args[0]}, d.Val(d.count_ + 1));
+    return 0;
+  }
+  if (args.empty()) return d.h.Call(target, decl).word;
+  if (args.size() == 1) return d.h.Call(target, decl, {args[0]}).word;
+  return d.h.Call(target, decl, {args[0], args[1]}).word;
 }
 
 // Runs the case with the 1st, 2nd, ... library allocation failing until it
@@ -291,9 +229,10 @@ int RunUntilDone(Driver& d, const Case& c, Word container) {
   for (int k = 1; k < 400; ++k) {
     const size_t live = d.h.LiveCount();
     const std::vector<int32_t> references = d.References();
-    Word fresh = c.constructs ? W(d.h.NewInstance(d.s.className)) : 0;
+    Word fresh =
+        std::strncmp(c.decl, "Constructor", 11) == 0 ? W(d.h.NewInstance(d.s.className)) : 0;
     Host::FailLibraryAllocation(static_cast<uint64_t>(k));
-    Word r = c.call(d, container, fresh);
+    Word r = Run(d, c, container, fresh);
     const bool failed = Host::LibraryAllocationFailed();
     Host::FailLibraryAllocation(0);
     if (!failed) {
@@ -303,7 +242,7 @@ int RunUntilDone(Driver& d, const Case& c, Word container) {
       d.Drop(fresh);
       return k - 1;
     }
-    SCOPED_TRACE(std::string(c.name) + " failing allocation " + std::to_string(k));
+    SCOPED_TRACE(std::string(c.decl) + " failing allocation " + std::to_string(k));
     EXPECT_RAISES(d.h, kOutOfMemory, kOutOfMemoryMessage);
     EXPECT_EQ(r, 0u);
     d.Drop(fresh);
@@ -311,12 +250,8 @@ int RunUntilDone(Driver& d, const Case& c, Word container) {
     EXPECT_EQ(d.References(), references) << "keys or values locked or released";
     d.ExpectIntact(container, d.count_);
   }
-  ADD_FAILURE() << c.name << " never completed";
+  ADD_FAILURE() << c.decl << " never completed";
   return 0;
-}
-
-void PrintTo(const Member& m, std::ostream* os) {
-  *os << m.spec.className;
 }
 
 class AllocationFailure : public ::testing::TestWithParam<Member> {};
@@ -328,7 +263,7 @@ TEST_P(AllocationFailure, EveryAllocatingMethodFailsCleanly) {
   Word container = d.Filled(6);
   d.ExpectIntact(container, d.count_);
   int survived = 0;
-  for (const Case& c : Cases()) {
+  for (const Case& c : kCases) {
     if (!Applies(c, GetParam())) continue;
     survived += RunUntilDone(d, c, container);
   }

@@ -31,6 +31,9 @@ struct Keys {
   std::vector<Word> held;     // per key: the Variant inserted first
 };
 
+// Keys of each type: enough for a tree several levels deep.
+constexpr int kPerType = 60;
+
 Keys MakeKeys(TestHost& host, bool caseSensitive) {
   Keys k;
   auto add = [&](REALobject v, size_t key) {
@@ -47,7 +50,7 @@ Keys MakeKeys(TestHost& host, bool caseSensitive) {
     return v;
   };
   std::vector<size_t> ints, strings, doubles;
-  for (int i = 0; i < 100; ++i) {
+  for (int i = 0; i < kPerType; ++i) {
     ints.push_back(add(host.NewVariantInt32(i), fresh()));
     strings.push_back(add(str("s" + std::to_string(i)), fresh()));
     doubles.push_back(add(host.NewVariantDouble(i + 0.5), fresh()));
@@ -60,7 +63,7 @@ Keys MakeKeys(TestHost& host, bool caseSensitive) {
   size_t first = add(nan, fresh());
   add(host.NewVariantDouble(std::numeric_limits<double>::quiet_NaN()), fresh());
   k.probes.push_back({standin::W(nan), first});  // the same NaN object again: the same key
-  for (int i = 3; i < 100; i += 10) {
+  for (int i = 3; i < kPerType; i += 10) {
     add(host.NewVariantInt32(i), ints[i]);
     add(str("s" + std::to_string(i)), strings[i]);
     add(host.NewVariantDouble(i + 0.5), doubles[i]);
@@ -74,46 +77,24 @@ struct Calls {
   const MemberSpec& s;
   bool isSet;
 
-  Word Keep(Kind k, Word w) {
-    if (k != Kind::Integer && w != 0) h.ReleaseAtEnd(w);
+  Word Keep(Word w) {
+    if (w != 0) h.ReleaseAtEnd(w);
     return w;
   }
-  Word KeepObject(Word w) { return Keep(Kind::Variant, w); }
-  Word Raw() { return KeepObject(standin::W(h.NewInstance(s.className))); }
-  Word New() {
-    Word c = Raw();
-    h.Call(c, "Constructor(CaseSensitive as Boolean = true)", {s.caseSensitive});
-    return c;
-  }
+  Word Raw() { return Keep(standin::W(h.NewInstance(s.className))); }
   Word Call(Word c, const std::string& pattern, std::initializer_list<standin::Arg> args = {}) {
     return h.Call(c, s.Decl(pattern), args);
   }
   Word It(Word c, const std::string& pattern, std::initializer_list<standin::Arg> args = {}) {
-    return KeepObject(Call(c, pattern, args));
+    return Keep(Call(c, pattern, args));
   }
-  int32_t Int(Word c, const char* property) { return h.Get(c, property).i(); }
-  void Put(Word c, Word k, Word v) {
-    if (isSet)
-      Call(c, "insert(key as {K})", {k});
-    else
-      h.Assign(c, s.Decl("value(key as {K}) as {V}"), {k}, v);
-  }
-  Word Get(Word c, Word k) { return Keep(s.value, Call(c, "value(key as {K}) as {V}", {k})); }
-  int32_t RemoveKey(Word c, Word k) {
-    return static_cast<int32_t>(Call(c, "Remove(key as {K}) as integer", {k}));
-  }
-  Word First(Word c) { return It(c, "first as {I}"); }
-  Word Last(Word c) { return It(c, "last as {I}"); }
   bool Equal(Word a, Word b) { return Call(a, "isEqual(other as {I}) as boolean", {b}) != 0; }
-  Word ItKey(Word it) { return Keep(s.key, Call(it, "Key as {K}")); }
-  void Next(Word it) { h.Call(it, "MoveNext"); }
+  Word ItKey(Word it) { return Keep(Call(it, "Key as {K}")); }
   std::vector<Word> Walk(Word c) {
     std::vector<Word> keys;
-    Word it = First(c), end = Last(c);
-    while (!Equal(it, end) && keys.size() < 100000) {
+    Word it = It(c, "first as {I}"), end = It(c, "last as {I}");
+    for (; !Equal(it, end) && keys.size() < 100000; h.Call(it, "MoveNext"))
       keys.push_back(ItKey(it));
-      Next(it);
-    }
     return keys;
   }
 };
@@ -125,16 +106,16 @@ class OrderedVariantKeysTest : public ::testing::TestWithParam<MemberSpec> {
   void ExpectHeld(Calls& d, Word c, const Keys& k, const std::vector<bool>& alive,
                   const std::string& what) {
     SCOPED_TRACE(what);
-    std::vector<Word> walk = d.Walk(c), expected;
+    const std::vector<Word> order = d.Walk(c);
+    std::vector<Word> walk = order, expected;
     for (size_t i = 0; i < k.held.size(); ++i)
       if (alive[i]) expected.push_back(k.held[i]);
-    EXPECT_EQ(d.Int(c, "Count"), static_cast<int32_t>(walk.size()));
+    EXPECT_EQ(host().Get(c, "Count").i(), static_cast<int32_t>(walk.size()));
     std::map<Word, size_t> at;
     for (size_t i = 0; i < walk.size(); ++i) at[walk[i]] = i;
     std::sort(walk.begin(), walk.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(walk, expected);
-    std::vector<Word> order = d.Walk(c);
     for (const Probe& p : k.probes) {
       const Word held = k.held[p.key];
       const bool in = alive[p.key];
@@ -145,17 +126,15 @@ class OrderedVariantKeysTest : public ::testing::TestWithParam<MemberSpec> {
       EXPECT_EQ(d.ItKey(d.It(c, "LowerBound(key as {K}) as {I}", {p.v})), held);
       Word upper = d.It(c, "UpperBound(key as {K}) as {I}", {p.v});
       if (at[held] + 1 == order.size())
-        EXPECT_TRUE(d.Equal(upper, d.Last(c)));
+        EXPECT_TRUE(d.Equal(upper, d.It(c, "last as {I}")));
       else
         EXPECT_EQ(d.ItKey(upper), order[at[held] + 1]);
       if (d.isSet) {
         EXPECT_EQ(d.Call(c, "lookup(key as {K}) as boolean", {p.v}), 1u);
       } else {
         EXPECT_EQ(d.Call(c, "hasKey(key as {K}) as boolean", {p.v}), 1u);
-        EXPECT_EQ(d.Get(c, p.v), held);
-        EXPECT_EQ(d.Keep(Kind::Variant, d.Call(c, "lookup(key as {K}, defaultvalue as {V}) as {V}",
-                                               {p.v, nullptr})),
-                  held);
+        EXPECT_EQ(d.It(c, "value(key as {K}) as {V}", {p.v}), held);
+        EXPECT_EQ(d.It(c, "lookup(key as {K}, defaultvalue as {V}) as {V}", {p.v, nullptr}), held);
       }
     }
     EXPECT_NO_RAISE(host());
@@ -171,8 +150,14 @@ TEST_P(OrderedVariantKeysTest, EveryKeyIsFoundOnceAndRemovedOnce) {
   Calls d{host, s, s.valueWord.empty()};
   Keys k = MakeKeys(host, s.caseSensitive);
   std::vector<bool> alive(k.held.size(), true);
-  Word c = d.New();
-  for (const Probe& p : k.probes) d.Put(c, p.v, k.held[p.key]);  // a map's value: the key held
+  Word c = d.Raw();
+  host.Call(c, "Constructor(CaseSensitive as Boolean = true)", {s.caseSensitive});
+  for (const Probe& p : k.probes) {  // a map's value: the key held
+    if (d.isSet)
+      d.Call(c, "insert(key as {K})", {p.v});
+    else
+      host.Assign(c, s.Decl("value(key as {K}) as {V}"), {p.v}, k.held[p.key]);
+  }
   ExpectHeld(d, c, k, alive, "filled");
 
   // Copies, and containers built from a Dictionary or an array of the keys.
@@ -188,11 +173,11 @@ TEST_P(OrderedVariantKeysTest, EveryKeyIsFoundOnceAndRemovedOnce) {
       copies.push_back({"array", fromArray});
     }
   } else {
-    copies.push_back({"Clone", d.KeepObject(d.Call(c, "Clone as {C}"))});
+    copies.push_back({"Clone", d.Keep(d.Call(c, "Clone as {C}"))});
     Word other = d.Raw();
     d.Call(other, "Constructor(other as {C})", {c});
     copies.push_back({"Constructor(other)", other});
-    Word dict = d.KeepObject(d.Call(c, "CloneDictionary as Dictionary"));
+    Word dict = d.Keep(d.Call(c, "CloneDictionary as Dictionary"));
     Word fromDictionary = d.Raw();
     host.Call(fromDictionary, "Constructor(dic as dictionary, CaseSensitive as Boolean = true)",
               {dict, s.caseSensitive});
@@ -201,14 +186,14 @@ TEST_P(OrderedVariantKeysTest, EveryKeyIsFoundOnceAndRemovedOnce) {
   for (const auto& [what, copy] : copies) ExpectHeld(d, copy, k, alive, what);
 
   // Remove by position, by range and by key; the rest stays found.
-  Word it = d.First(c);
+  Word it = d.It(c, "first as {I}");
   Word gone = d.ItKey(it);
   d.Call(c, "Remove(pos as {I})", {it});
   std::vector<Word> removed{gone};
-  Word from = d.First(c), to = d.First(c);
+  Word from = d.It(c, "first as {I}"), to = d.It(c, "first as {I}");
   for (int i = 0; i < 10; ++i) {
     removed.push_back(d.ItKey(to));
-    d.Next(to);
+    host.Call(to, "MoveNext");
   }
   d.Call(c, "Remove(first as {I}, last as {I})", {from, to});
   for (size_t i = 0; i < k.held.size(); ++i)
@@ -218,8 +203,10 @@ TEST_P(OrderedVariantKeysTest, EveryKeyIsFoundOnceAndRemovedOnce) {
   for (const Probe& p : k.probes) lastEqual[p.key] = p.v;
   for (size_t key = 0; key < k.held.size(); ++key) {
     if (!alive[key]) continue;
-    EXPECT_EQ(d.RemoveKey(c, lastEqual[key]), 1) << host.Describe(k.held[key]);
-    EXPECT_EQ(d.RemoveKey(c, k.held[key]), 0) << host.Describe(k.held[key]);
+    EXPECT_EQ(d.Call(c, "Remove(key as {K}) as integer", {lastEqual[key]}), 1u)
+        << host.Describe(k.held[key]);
+    EXPECT_EQ(d.Call(c, "Remove(key as {K}) as integer", {k.held[key]}), 0u)
+        << host.Describe(k.held[key]);
     alive[key] = false;
     if (key % 60 == 0) ExpectHeld(d, c, k, alive, "removing by key");
   }

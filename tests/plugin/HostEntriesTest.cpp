@@ -8,15 +8,14 @@
 #include "plugin/PluginMain.h"
 #include "plugin/host/HostEntries.h"
 #include "standin/host/HostTesting.h"
+#include "tests/values/ValuesTestSupport.h"
 
 namespace {
 
 using standin::W;
 
 standin::Options Loaded(std::initializer_list<const char*> hidden = {}) {
-  standin::Options options = standin::Options::InProcess(REALPluginMain, 2019.0);
-  options.Hide(hidden);
-  return options;
+  return kdt_values_test::HostAt(2019.0, hidden);
 }
 
 // A missing entry: no call, no out-parameter written, a neutral result, and
@@ -205,39 +204,27 @@ INSTANTIATE_TEST_SUITE_P(Hosts, VariantConversions, ::testing::Values(false, tru
 
 // Hosts answer success with any non-zero word; the library sees 1.  (A bare
 // resolver of the test's own, since the stand-in host answers 0 or 1.)
-namespace flags {
-
-int32_t GetInt(kdt::REALobject, const char*, int32_t* out) {
-  *out = 5;
-  return 7;
-}
-int32_t GetString(kdt::REALobject, const char*, kdt::REALstring*) {
-  return 0x100;
-}
-int32_t SetInteger(kdt::REALobject, const char*, int32_t) {
-  return -1;
-}
-int32_t SetString(kdt::REALobject, const char*, kdt::REALstring) {
-  return 0;
-}
-int32_t StringData(kdt::REALstring, uint32_t, kdt::StringDataRecord*) {
-  return 0x10000;
-}
-
 kdt::HostFunction Resolve(const char* name) {
-  struct Entry {
-    const char* name;
-    kdt::HostFunction function;
-  } entries[] = {
-      {"REALGetPropValueInt", reinterpret_cast<kdt::HostFunction>(&GetInt)},
-      {"REALGetPropValueString", reinterpret_cast<kdt::HostFunction>(&GetString)},
-      {"REALSetPropValueInteger", reinterpret_cast<kdt::HostFunction>(&SetInteger)},
-      {"REALSetPropValueString", reinterpret_cast<kdt::HostFunction>(&SetString)},
-      {"PluginGetStringData", reinterpret_cast<kdt::HostFunction>(&StringData)},
+  using kdt::REALobject;
+  using kdt::REALstring;
+  const std::pair<const char*, kdt::HostFunction> entries[] = {
+      {"REALGetPropValueInt",
+       reinterpret_cast<kdt::HostFunction>(+[](REALobject, const char*, int32_t* out) {
+         *out = 5;
+         return 7;
+       })},
+      {"REALGetPropValueString", reinterpret_cast<kdt::HostFunction>(
+                                     +[](REALobject, const char*, REALstring*) { return 0x100; })},
+      {"REALSetPropValueInteger",
+       reinterpret_cast<kdt::HostFunction>(+[](REALobject, const char*, int32_t) { return -1; })},
+      {"REALSetPropValueString",
+       reinterpret_cast<kdt::HostFunction>(+[](REALobject, const char*, REALstring) { return 0; })},
+      {"PluginGetStringData",
+       reinterpret_cast<kdt::HostFunction>(
+           +[](REALstring, uint32_t, kdt::StringDataRecord*) { return 0x10000; })},
   };
-  for (const Entry& e : entries) {
-    if (std::strcmp(e.name, name) == 0) return e.function;
-  }
+  for (const auto& e : entries)
+    if (std::strcmp(e.first, name) == 0) return e.second;
   return nullptr;
 }
 
@@ -257,7 +244,5 @@ TEST(FlagEntries, AnyNonZeroHostAnswerBecomesOne) {
   EXPECT_EQ(kdt::REALGetPropValueDouble(nullptr, "DoubleValue", &real), 0);
   EXPECT_EQ(real, 1.5);
 }
-
-}  // namespace flags
 
 }  // namespace

@@ -1,17 +1,31 @@
 // Start-up and registration as the stand-in host sees them.
 #include <gtest/gtest.h>
 
-#include "ProbeClass.h"
+#include <deque>
+
 #include "plugin/ClassRecords.h"
 #include "plugin/PluginMain.h"
-#include "plugin/Registration.h"
 #include "plugin/host/HostEntries.h"
 #include "standin/host/HostTesting.h"
+#include "tests/values/ValuesTestSupport.h"
 
 namespace {
 
+// A bare record of the test's own; the host keeps pointers into it.
+kdt::ClassRecord* Record(const char* name, uint32_t dataSize = 24) {
+  static std::deque<kdt::ClassRecord> records;
+  records.emplace_back();
+  records.back().name = name;
+  records.back().dataSize = dataSize;
+  return &records.back();
+}
+
+standin::Options Loaded(std::initializer_list<const char*> hidden = {}) {
+  return kdt_values_test::HostAt(2019.0, hidden);
+}
+
 TEST(PluginMain, NullResolverAnnouncesAndRegistersNothing) {
-  standin::Options options = standin::Options::InProcess(REALPluginMain, 2019.0);
+  standin::Options options = Loaded();
   options.nullResolver = true;
   standin::TestHost host(options);
   EXPECT_EQ(kdt::HostResolver, nullptr);
@@ -23,24 +37,20 @@ TEST(PluginMain, NullResolverAnnouncesAndRegistersNothing) {
 }
 
 TEST(PluginMain, HostWithoutAnnouncementStillRegisters) {
-  standin::Options options = standin::Options::Bare(2019.0);
-  options.Hide({"RegisterPluginVersion"});
-  standin::TestHost host(options);
-  REALPluginMain(host.Resolver());
+  standin::TestHost host(Loaded({"RegisterPluginVersion"}));
   EXPECT_EQ(kdt::ClassRecordVersion, 13);
-  kdt::RegisterClassRecord(probe::MakeRecord("FrameProbeKDT"));
-  EXPECT_NE(host.FindClass("FrameProbeKDT"), nullptr);
+  EXPECT_EQ(host.Classes().size(), 52u);
 }
 
 TEST(RegisterClassRecord, RoundsInstanceDataSizeUpTo16) {
-  standin::TestHost host(standin::Options::InProcess(REALPluginMain, 2019.0));
+  standin::TestHost host(Loaded());
   struct Case {
     const char* name;
     uint32_t declared, registered;
   } cases[] = {{"Size1KDT", 1, 16},   {"Size8KDT", 8, 16},   {"Size16KDT", 16, 16},
                {"Size17KDT", 17, 32}, {"Size24KDT", 24, 32}, {"Size32KDT", 32, 32}};
   for (const Case& c : cases) {
-    kdt::ClassRecord* record = probe::MakeRecord(c.name, c.declared);
+    kdt::ClassRecord* record = Record(c.name, c.declared);
     kdt::RegisterClassRecord(record);
     EXPECT_EQ(record->dataSize, c.registered) << c.name;
     const standin::ClassInfo* info = host.FindClass(c.name);
@@ -50,10 +60,8 @@ TEST(RegisterClassRecord, RoundsInstanceDataSizeUpTo16) {
 }
 
 TEST(RegisterClassRecord, HostWithoutRegistrationEntryGetsNothing) {
-  standin::Options options = standin::Options::InProcess(REALPluginMain, 2019.0);
-  options.Hide({"PluginRegisterClass"});
-  standin::TestHost host(options);
-  kdt::RegisterClassRecord(probe::MakeRecord("FrameProbeKDT"));
+  standin::TestHost host(Loaded({"PluginRegisterClass"}));
+  kdt::RegisterClassRecord(Record("FrameProbeKDT"));
   EXPECT_TRUE(host.Classes().empty());
   EXPECT_EQ(host.Lookups("PluginRegisterClass"), 1u);
 }

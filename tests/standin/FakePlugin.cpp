@@ -141,32 +141,18 @@ int FakePlugin::recordVersion = 13;
 int FakePlugin::destroyed = 0;
 bool FakePlugin::sawNullResolver = false;
 kdt::ClassRecord* FakePlugin::registered = nullptr;
-kdt::ClassRecord FakePlugin::record = {13,
-                                       "CounterKDT",
-                                       nullptr,
-                                       16,
-                                       0,
-                                       nullptr,
-                                       Fn(&Destructor),
-                                       properties,
-                                       2,
-                                       methods,
-                                       sizeof(methods) / sizeof(methods[0]),
-                                       nullptr,
-                                       0,
-                                       nullptr,
-                                       0,
-                                       nullptr,
-                                       0,
-                                       0,
-                                       nullptr,
-                                       0,
-                                       4,
-                                       nullptr,
-                                       0,
-                                       nullptr,
-                                       0,
-                                       {}};
+kdt::ClassRecord FakePlugin::record = [] {
+  kdt::ClassRecord r{};
+  r.name = "CounterKDT";
+  r.dataSize = 16;
+  r.destructor = Fn(&Destructor);
+  r.properties = properties;
+  r.propertyCount = 2;
+  r.methods = methods;
+  r.methodCount = sizeof(methods) / sizeof(methods[0]);
+  r.flags = 4;
+  return r;
+}();
 
 void FakePluginMain(kdt::HostResolverFunction resolver) {
   FakePlugin::resolver = resolver;

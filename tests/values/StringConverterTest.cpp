@@ -16,7 +16,6 @@ namespace {
 
 using kdt::RBStringConverter;
 using kdt_values_test::HostAt;
-using kdt_values_test::Units;
 
 struct Generation {
   double version;
@@ -38,101 +37,42 @@ class ConverterTest : public ::testing::TestWithParam<Generation> {
 };
 
 struct Row {
-  const char* name;
   std::string bytes;
   uint32_t encoding;
   bool terminated;
   std::string utf8;
-  std::vector<uint16_t> utf16;
+  std::u16string utf16;
   bool ascii;
 };
 
-const std::vector<Row>& Rows() {
-  using std::string;
-  static const std::vector<Row> rows = {
-      {"ascii Windows Latin 1",
-       "abc",
-       kdt::kEncodingWindowsLatin1,
-       true,
-       "abc",
-       {'a', 'b', 'c'},
-       true},
-      {"ascii ISO Latin 1, unterminated",
-       "abc",
-       kdt::kEncodingISOLatin1,
-       false,
-       "abc",
-       {'a', 'b', 'c'},
-       true},
-      {"ascii Mac Roman", "Hi!", kdt::kEncodingMacRoman, true, "Hi!", {'H', 'i', '!'}, true},
-      {"ascii UTF-8", "key", kdt::kEncodingUTF8, true, "key", {'k', 'e', 'y'}, true},
-      {"ascii ASCII, unterminated", "A", kdt::kEncodingASCII, false, "A", {'A'}, true},
-      {"ascii unspecified", "xy", kdt::kEncodingUnspecified, true, "xy", {'x', 'y'}, true},
-      {"empty", "", kdt::kEncodingUTF8, true, "", {}, true},
-      {"UTF-8 e acute", "\xC3\xA9", kdt::kEncodingUTF8, true, "\xC3\xA9", {0xE9}, false},
-      {"UTF-8 unterminated",
-       "a\xC3\xA9",
-       kdt::kEncodingUTF8,
-       false,
-       "a\xC3\xA9",
-       {'a', 0xE9},
-       false},
-      {"ISO Latin 1 e acute", "\xE9", kdt::kEncodingISOLatin1, true, "\xC3\xA9", {0xE9}, false},
-      {"Windows Latin 1 euro",
-       "\x80",
-       kdt::kEncodingWindowsLatin1,
-       false,
-       "\xE2\x82\xAC",
-       {0x20AC},
-       false},
-      {"Mac Roman e acute", "\x8E", kdt::kEncodingMacRoman, true, "\xC3\xA9", {0xE9}, false},
-      {"unspecified high byte read as Windows Latin 1",
-       "\x80z",
-       kdt::kEncodingUnspecified,
-       true,
-       "\xE2\x82\xAC"
-       "z",
-       {0x20AC, 'z'},
-       false},
-      {"UTF-16 host order",
-       string("a\0\xE9\0", 4),
-       kdt::kEncodingUTF16,
-       true,
-       "a\xC3\xA9",
-       {'a', 0xE9},
-       false},
-      {"UTF-16 with mark",
-       string("\xFF\xFE"
-              "b\0",
-              4),
-       kdt::kEncodingUTF16,
-       true,
-       "b",
-       {'b'},
-       false},
-      {"UTF-16 swapped with mark",
-       string("\xFE\xFF\0c\0d", 6),
-       kdt::kEncodingUTF16,
-       false,
-       "cd",
-       {'c', 'd'},
-       false},
-      {"UTF-8 with mark", "\xEF\xBB\xBFq", kdt::kEncodingUTF8, true, "\xEF\xBB\xBFq", {'q'}, false},
-      {"UTF-8 beyond 16 bits",
-       "\xF0\x9D\x90\x80",
-       kdt::kEncodingUTF8,
-       true,
-       "\xF0\x9D\x90\x80",
-       {0xD835, 0xDC00},
-       false},
-  };
-  return rows;
-}
+using std::string;
+const Row kRows[] = {
+    {"abc", kdt::kEncodingWindowsLatin1, true, "abc", u"abc", true},
+    {"abc", kdt::kEncodingISOLatin1, false, "abc", u"abc", true},
+    {"Hi!", kdt::kEncodingMacRoman, true, "Hi!", u"Hi!", true},
+    {"key", kdt::kEncodingUTF8, true, "key", u"key", true},
+    {"A", kdt::kEncodingASCII, false, "A", u"A", true},
+    {"xy", kdt::kEncodingUnspecified, true, "xy", u"xy", true},
+    {"", kdt::kEncodingUTF8, true, "", u"", true},
+    {"\xC3\xA9", kdt::kEncodingUTF8, true, "\xC3\xA9", u"\u00E9", false},
+    {"a\xC3\xA9", kdt::kEncodingUTF8, false, "a\xC3\xA9", u"a\u00E9", false},
+    {"\xE9", kdt::kEncodingISOLatin1, true, "\xC3\xA9", u"\u00E9", false},
+    {"\x80", kdt::kEncodingWindowsLatin1, false, "\xE2\x82\xAC", u"\u20AC", false},
+    {"\x8E", kdt::kEncodingMacRoman, true, "\xC3\xA9", u"\u00E9", false},
+    // An unspecified high byte is read as Windows Latin 1.
+    {"\x80z", kdt::kEncodingUnspecified, true, "\xE2\x82\xACz", u"\u20ACz", false},
+    // UTF-16 in host order, with a byte-order mark, swapped with a mark.
+    {string("a\0\xE9\0", 4), kdt::kEncodingUTF16, true, "a\xC3\xA9", u"a\u00E9", false},
+    {string("\xFF\xFE\x62\0", 4), kdt::kEncodingUTF16, true, "b", u"b", false},
+    {string("\xFE\xFF\0c\0d", 6), kdt::kEncodingUTF16, false, "cd", u"cd", false},
+    {"\xEF\xBB\xBFq", kdt::kEncodingUTF8, true, "\xEF\xBB\xBFq", u"q", false},
+    {"\xF0\x9D\x90\x80", kdt::kEncodingUTF8, true, "\xF0\x9D\x90\x80", u"\U0001D400", false},
+};
 
 TEST_P(ConverterTest, ViewsOfEveryEncoding) {
   standin::TestHost host(Options());
-  for (const Row& row : Rows()) {
-    SCOPED_TRACE(row.name);
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(&row - kRows);
     kdt::REALstring s = host.NewString(row.bytes, row.encoding, row.terminated);
     const kdt::HostStringBytes own = kdt::ReadHostString(s);
     host.ResetCounters();
@@ -140,7 +80,8 @@ TEST_P(ConverterTest, ViewsOfEveryEncoding) {
       RBStringConverter c(s);
       EXPECT_EQ(c.plainASCII(), row.ascii);
       // UTF-16 first on purpose: one view must not depend on the other.
-      EXPECT_EQ(Units(c.UTF16Data(), c.UTF16Length()), row.utf16);
+      EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(c.UTF16Data()), c.UTF16Length()),
+                row.utf16);
       EXPECT_EQ(c.UTF16Data()[c.UTF16Length()], 0) << "terminated";
       EXPECT_EQ(std::string(c.UTF8Data(), c.UTF8Length()), row.utf8);
       if (row.ascii) {

@@ -29,8 +29,4 @@ inline std::string VersionName(double v) {
   return "Host" + s;
 }
 
-inline std::vector<uint16_t> Units(const uint16_t* data, int32_t n) {
-  return std::vector<uint16_t>(data, data + (n > 0 ? n : 0));
-}
-
 }  // namespace kdt_values_test
