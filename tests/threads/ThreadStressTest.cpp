@@ -18,9 +18,9 @@ namespace kdt_test {
 namespace {
 
 constexpr int kThreads = 4;
-// Random host calls per container (misuse and checks included): 120,000 a
+// Random host calls per container (misuse and checks included): 60,000 a
 // thread.
-constexpr uint64_t kCalls = 40000;
+constexpr uint64_t kCalls = 20000;
 
 // Each thread drives its own hash map, ordered map and set with the random
 // driver (iterators kept and misused, arrays, Dictionary round trips, Clone),
