@@ -38,10 +38,6 @@ ByteView Own(const char* data, int32_t length) {
   return {copy, static_cast<uint32_t>(length) | ByteView::kOwned};
 }
 
-bool IsStringCode(int32_t t) {
-  return t == kVarTypeString || (t >= kVarTypeCString && t <= kVarTypeCFString);
-}
-
 }  // namespace
 
 // The encoding number is read from the string object (word 4), as the

@@ -24,10 +24,6 @@ int32_t OrderByReference(REALobject a, REALobject b) {
   return reinterpret_cast<uintptr_t>(a) < reinterpret_cast<uintptr_t>(b) ? -1 : 1;
 }
 
-bool IsStringCode(int32_t t) {
-  return t == kVarTypeString || (t >= kVarTypeCString && t <= kVarTypeCFString);
-}
-
 // The hash of a non-nil Variant v of type code t.
 template <CaseMode Mode>
 uint32_t HashVariantOfCode(REALobject v, int32_t t) {

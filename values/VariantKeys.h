@@ -35,6 +35,11 @@ enum : int32_t {
   kVarTypeText = 37,
 };
 
+// The codes that compare as Strings.
+inline bool IsStringCode(int32_t t) {
+  return t == kVarTypeString || (t >= kVarTypeCString && t <= kVarTypeCFString);
+}
+
 // Type code of a Variant; 0 when the host cannot tell (or for nil).
 int32_t VariantTypeCode(REALobject v);
 
