@@ -28,11 +28,13 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "containers/members/Members.h"
 #include "standin/host/Host.h"
 
 namespace {
@@ -53,35 +55,25 @@ struct Member {
   bool ordered;
 };
 
-constexpr Kind I = kInteger, S = kString, T = kText, V = kVariant;
-const Member kMembers[] = {
-    {"IntegerToIntegerHashMapKDT", I, I, true, false},
-    {"IntegerToStringHashMapKDT", I, S, true, false},
-    {"IntegerToTextHashMapKDT", I, T, true, false},
-    {"IntegerToVariantHashMapKDT", I, V, true, false},
-    {"StringToStringHashMapKDT", S, S, true, false},
-    {"StringToVariantHashMapKDT", S, V, true, false},
-    {"TextToTextHashMapKDT", T, T, true, false},
-    {"TextToVariantHashMapKDT", T, V, true, false},
-    {"VariantToVariantHashMapKDT", V, V, true, false},
-    {"IntegerToIntegerOrderedMapKDT", I, I, true, true},
-    {"IntegerToStringOrderedMapKDT", I, S, true, true},
-    {"IntegerToTextOrderedMapKDT", I, T, true, true},
-    {"IntegerToVariantOrderedMapKDT", I, V, true, true},
-    {"StringToStringOrderedMapKDT", S, S, true, true},
-    {"StringToVariantOrderedMapKDT", S, V, true, true},
-    {"TextToTextOrderedMapKDT", T, T, true, true},
-    {"TextToVariantOrderedMapKDT", T, V, true, true},
-    {"VariantToVariantOrderedMapKDT", V, V, true, true},
-    {"IntegerHashSetKDT", I, I, false, false},
-    {"StringHashSetKDT", S, I, false, false},
-    {"TextHashSetKDT", T, I, false, false},
-    {"VariantHashSetKDT", V, I, false, false},
-    {"IntegerOrderedSetKDT", I, I, false, true},
-    {"StringOrderedSetKDT", S, I, false, true},
-    {"TextOrderedSetKDT", T, I, false, true},
-    {"VariantOrderedSetKDT", V, I, false, true},
-};
+// Every member of the member table, maps before sets, hash tables before
+// trees, then by key and value kind.
+std::vector<Member> AllMembers() {
+  const auto kind = [](const char* k) {
+    return k[0] == 'I' ? kInteger : k[0] == 'S' ? kString : k[0] == 'T' ? kText : kVariant;
+  };
+  std::vector<Member> members = {
+#define KDT_BENCH_ROW(Class, Iterator, Shape, Storage, Key, Value, keyWord, valueWord, maxSize) \
+  {#Class, kind(#Key), #Shape[0] == 'M' ? kind(#Value) : kInteger, #Shape[0] == 'M',            \
+   #Storage[0] != 'H'},
+      KDT_CONTAINER_MEMBERS(KDT_BENCH_ROW)
+#undef KDT_BENCH_ROW
+  };
+  std::sort(members.begin(), members.end(), [](const Member& a, const Member& b) {
+    return std::make_tuple(!a.isMap, a.ordered, a.key, a.value) <
+           std::make_tuple(!b.isMap, b.ordered, b.key, b.value);
+  });
+  return members;
+}
 
 // One operation measured on both sides.
 struct Row {
@@ -501,6 +493,7 @@ int main(int argc, char** argv) {
   }
   std::vector<const Member*> members;
   bool kinds[4] = {};
+  static const std::vector<Member> kMembers = AllMembers();
   for (const Member& m : kMembers) {
     bool wanted = only.empty();
     for (const auto& word : only) wanted = wanted || std::strstr(m.name, word.c_str()) != nullptr;
