@@ -20,11 +20,12 @@
 #include <utility>
 
 #include "containers/storage/KeyIndex.h"
+#include "containers/storage/NodePool.h"
 #include "containers/storage/Positions.h"
 
 namespace kdt {
 
-// Container: a std::map or std::set.  SlotOf::Get(element) gives the slot
+// Container: a std::map or std::multimap over a PoolAllocator.  SlotOf::Get(element) gives the slot
 // stored with an element.
 template <typename Container, typename SlotOf>
 class PositionTree : public PositionTable {
@@ -32,10 +33,12 @@ class PositionTree : public PositionTable {
   using iterator = typename Container::iterator;
   using value_type = typename Container::value_type;
 
-  PositionTree() : PositionTable(Tag()) {}
-  // A copy holds the same keys and values; every element gets a slot of its
-  // own, so no iterator of the original designates anything in the copy.
-  PositionTree(const PositionTree& other) : PositionTable(Tag()), items_(other.items_) {
+  PositionTree() : PositionTable(Tag()), items_(Allocator(&pool_)) {}
+  // A copy holds the same keys and values in nodes of its own pool; every
+  // element gets a slot of its own, so no iterator of the original
+  // designates anything in the copy.
+  PositionTree(const PositionTree& other)
+      : PositionTable(Tag()), items_(other.items_, Allocator(&pool_)) {
     for (iterator it = items_.begin(); it != items_.end(); ++it) {
       elements().Reserve();
       Bind(it);
@@ -63,10 +66,12 @@ class PositionTree : public PositionTable {
   void Erase(iterator it) {
     Unbind(it);
     items_.erase(it);
+    if (items_.empty()) pool_.Release();  // an emptied tree keeps no memory
   }
   void Clear() {
     for (iterator it = items_.begin(); it != items_.end(); ++it) Unbind(it);
     items_.clear();
+    pool_.Release();
   }
 
   // The position `it` as an iterator keeps it.
@@ -114,6 +119,8 @@ class PositionTree : public PositionTable {
   }
   void Unbind(iterator it) { elements().Release(SlotOf::Get(*it).slot()); }
 
+  using Allocator = typename Container::allocator_type;
+  NodePool pool_;  // before items_, which it outlives
   Container items_;
 };
 
@@ -144,16 +151,20 @@ struct TreeOrder {
   }
 };
 
+template <typename K, typename Payload>
+using TreeNodes = PoolAllocator<std::pair<const typename K::Stored, TreeMapped<Payload>>>;
+
 // The tree under a TreeTable: a map, or with an index beside it a multimap
 // (KeyIndex.h: the index keeps keys unique).
 template <typename K, typename Payload, CaseMode M, bool Ascending, bool Indexed>
 using TreeBase = std::conditional_t<
     Indexed,
-    IndexedTree<PositionTree<
-                    std::multimap<typename K::Stored, TreeMapped<Payload>, TreeOrder<K, Ascending>>,
-                    TreeSlotOf>,
+    IndexedTree<PositionTree<std::multimap<typename K::Stored, TreeMapped<Payload>,
+                                           TreeOrder<K, Ascending>, TreeNodes<K, Payload>>,
+                             TreeSlotOf>,
                 TreeKeyOf>,
-    PositionTree<std::map<typename K::Stored, TreeMapped<Payload>, TreeOrder<K, Ascending>>,
+    PositionTree<std::map<typename K::Stored, TreeMapped<Payload>, TreeOrder<K, Ascending>,
+                          TreeNodes<K, Payload>>,
                  TreeSlotOf>>;
 
 // The tree of one container in one case mode.  K: the key's value traits,
