@@ -130,10 +130,6 @@ void ExerciseArray(standin::TestHost& host, bool inPlace, const char* getProc,
   if (lock) host.Release(WordOf(out));
 }
 
-std::function<REALstring(int)> Strings(standin::Host& host) {
-  return [&host](int i) { return Keep(host, host.NewString(std::string(i, 's'))); };
-}
-
 class ArrayTest : public ::testing::TestWithParam<double> {};
 
 TEST_P(ArrayTest, ElementsOfEveryType) {
@@ -141,7 +137,9 @@ TEST_P(ArrayTest, ElementsOfEveryType) {
   const bool inPlace = GetParam() < 2017.0;
   ExerciseArray<ValueTraits<IntegerKind>>(host, inPlace, "PluginIntegerArrayGetProc",
                                           [](int i) { return i * 10; });
-  ExerciseArray<ValueTraits<StringKind>>(host, inPlace, "PluginStringArrayGetProc", Strings(host));
+  ExerciseArray<ValueTraits<StringKind>>(host, inPlace, "PluginStringArrayGetProc", [&](int i) {
+    return Keep(host, host.NewString(std::string(i, 's')));
+  });
   ExerciseArray<ValueTraits<TextKind, CaseMode::I>>(
       host, inPlace, "PluginTextArrayGetProc",
       [&](int i) { return Keep(host, host.NewText(std::string(i, 't'))); });
@@ -160,14 +158,5 @@ TEST_P(ArrayTest, ElementsOfEveryType) {
 
 INSTANTIATE_TEST_SUITE_P(Generations, ArrayTest, ::testing::ValuesIn(kdt_values_test::kGenerations),
                          kdt_values_test::GenerationName);
-
-TEST(Arrays, GenericAccessorsWhenTheTypedOnesAreMissing) {
-  standin::TestHost host(HostAt(2019.0, {"PluginStringArrayGetProc", "PluginStringArraySetProc",
-                                         "PluginStringArrayInsertProc"}));
-  ExerciseArray<ValueTraits<StringKind>>(host, false, "RuntimeArrayDirectGetGetProc",
-                                         Strings(host));
-  EXPECT_GT(host.Calls("RuntimeArrayDirectGetSetProc"), 0u);
-  EXPECT_GT(host.Calls("RuntimeArrayDirectGetInsertProc"), 0u);
-}
 
 }  // namespace
