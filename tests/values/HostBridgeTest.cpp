@@ -29,13 +29,11 @@ TEST(Dictionary, MethodCacheFollowsTheDictionaryInUse) {
 
   // Two Dictionaries used alternately reload the three methods at each switch.
   host.ResetCounters();
-  int32_t sum = 0;
   for (REALobject d : {d1, d2, d1, d2}) {
     REALobject got = DictionaryGetValue(d, k);
-    sum += IntegerFromVariant(got);
+    EXPECT_EQ(IntegerFromVariant(got), d == d1 ? 1 : 2);
     host.Release(got);
   }
-  EXPECT_EQ(sum, 6);
   EXPECT_EQ(host.Calls("REALLoadObjectMethod"), 12u);
 
   host.ResetCounters();

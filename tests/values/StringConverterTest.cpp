@@ -73,31 +73,25 @@ TEST_P(ConverterTest, ViewsOfEveryEncoding) {
         const bool relabelled = row.encoding == kEncodingUnspecified && !row.ascii;
         EXPECT_EQ(c.source() != s, relabelled);
         EXPECT_EQ(host.RefCount(s), relabelled ? 1 : 2);
-        if (relabelled) {
-          EXPECT_EQ(host.Encoding(c.source()), kEncodingWindowsLatin1);
-          EXPECT_EQ(host.Bytes(c.source()), row.bytes);
-        }
         EXPECT_EQ(c.plainASCII(), row.ascii);
         // UTF-16 first on purpose: one view must not depend on the other.
         EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(c.UTF16Data()), c.UTF16Length()),
                   row.utf16);
         EXPECT_EQ(c.UTF16Data()[c.UTF16Length()], 0) << "terminated";
         EXPECT_EQ(std::string(c.UTF8Data(), c.UTF8Length()), row.utf8);
+        // ASCII in place, without asking the host to convert anything.
+        EXPECT_EQ(host.Calls(convert) > 0, !row.ascii);
+        EXPECT_EQ(host.Calls(unused), 0u);
         if (row.ascii) {
-          // In place, without asking the host to convert anything.
           EXPECT_EQ(c.UTF8Data(), row.bytes.empty() ? c.UTF8Data() : own.data);
-          EXPECT_EQ(host.Calls("PluginGetStringData") + host.Calls("REALConvertString"), 0u);
         } else {
           EXPECT_EQ(c.UTF8Data()[c.UTF8Length()], 0) << "terminated";
-          EXPECT_GT(host.Calls(convert), 0u);
-          EXPECT_EQ(host.Calls(unused), 0u);
         }
         const bool ownUTF8 = row.encoding == kEncodingUTF8 || row.encoding == kEncodingASCII;
         if (ownUTF8 && version < 2017.0 && row.terminated && !row.bytes.empty()) {
           EXPECT_EQ(c.UTF8Data(), own.data) << "own bytes below 2017.0";
         }
       }
-      EXPECT_EQ(host.RefCount(s), 1);
       host.Release(s);
       EXPECT_HOST_CLEAN(host) << "everything the converter took is given back";
     }
