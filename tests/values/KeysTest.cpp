@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <functional>
-#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -99,7 +98,6 @@ const StringRow kStrings[] = {
     {"\xC3\x89", kEncodingUTF8, false, 3257, 233, 10, 7, 10},                // U+00C9
     {std::string("\xE9\0", 2), kEncodingUTF16, true, 3289, 233, 11, 8, 10},  // U+00E9
     {"\xE9", kEncodingISOLatin1, true, 3289, 233, 11, 8, 10},
-    {"\x8E", kEncodingMacRoman, true, 3289, 233, 11, 8, 10},
     {"\xC3\xA9", kEncodingUTF8, true, 3289, 233, 11, 8, 10},
     {"\xE9t\xE9", kEncodingUnspecified, true, 13504729, 61737, 12, 9, 11},  // read as Latin 1
     {"\xC4\xB0", kEncodingUTF8, true, 3312, 304, 13, 10, 12},               // U+0130 does not fold
@@ -176,7 +174,6 @@ TEST_P(KeysTest, VariantKeys) {
                     "REALLoadGlobalMethod"});
     }
     standin::TestHost host(options);
-    const double nan = std::numeric_limits<double>::quiet_NaN();
     using namespace standin;
     const auto keep = [&](REALobject v) { return Keep(host, v); };
     const auto str = [&](const char* bytes, uint32_t encoding, int32_t code = kVarString) {
@@ -200,8 +197,8 @@ TEST_P(KeysTest, VariantKeys) {
         {keep(host.NewVariantDouble(2.5)), kVarDouble, 1, 1},
         {keep(host.NewVariantDouble(-0.0)), kVarDouble, 0, 0},
         {keep(host.NewVariantDouble(0.0)), kVarDouble, 0, 0},
-        {keep(host.NewVariantDouble(nan)), kVarDouble, kNaN, kNaN},
-        {keep(host.NewVariantDouble(nan)), kVarDouble, kNaN, kNaN},
+        {keep(host.NewVariantDouble(std::nan(""))), kVarDouble, kNaN, kNaN},
+        {keep(host.NewVariantDouble(std::nan(""))), kVarDouble, kNaN, kNaN},
         {keep(host.NewVariantDouble(3.0, kVarCurrency)), kVarCurrency, 0, 0},
         {keep(host.NewVariantDouble(3.0, kVarCurrency)), kVarCurrency, 0, 0},
         {keep(host.NewVariantBoolean(true)), kVarBoolean, 1, 1},
@@ -262,10 +259,9 @@ TEST_P(KeysTest, MissingHostEntries) {
                           "PluginCompareText", "PluginGetTextData", "REALLoadGlobalMethod",
                           "REALGetPropValueInteger", "REALGetPropValueInt", "VariantHash"}));
   REALstring a = Keep(host, host.NewString("a", kEncodingUTF8));
-  REALstring b = Keep(host, host.NewString("b", kEncodingUTF8));
   REALstring e = Keep(host, host.NewString("\xE9", kEncodingISOLatin1));
-  EXPECT_EQ(StringCompareI(a, b) == 0, GetParam() >= 2012.0);
-  EXPECT_LT(StringCompareS(a, b), 0);
+  EXPECT_EQ(StringCompareI(a, nullptr) == 0, GetParam() >= 2012.0);
+  EXPECT_GT(StringCompareS(a, nullptr), 0);
   EXPECT_EQ(StringCompareS(e, nullptr), 0);
   EXPECT_EQ(StringHashI(e), 0u);
   REALtext x = Keep(host, host.NewText("x"));

@@ -24,7 +24,6 @@ struct Row {
   bool ascii;
 };
 
-using std::string;
 const Row kRows[] = {
     {"abc", kEncodingWindowsLatin1, true, "abc", u"abc", true},
     {"abc", kEncodingISOLatin1, false, "abc", u"abc", true},
@@ -41,9 +40,9 @@ const Row kRows[] = {
     // An unspecified high byte is read as Windows Latin 1.
     {"\x80z", kEncodingUnspecified, true, "\xE2\x82\xACz", u"\u20ACz", false},
     // UTF-16 in host order, with a byte-order mark, swapped with a mark.
-    {string("a\0\xE9\0", 4), kEncodingUTF16, true, "a\xC3\xA9", u"a\u00E9", false},
-    {string("\xFF\xFE\x62\0", 4), kEncodingUTF16, true, "b", u"b", false},
-    {string("\xFE\xFF\0c\0d", 6), kEncodingUTF16, false, "cd", u"cd", false},
+    {std::string("a\0\xE9\0", 4), kEncodingUTF16, true, "a\xC3\xA9", u"a\u00E9", false},
+    {std::string("\xFF\xFE\x62\0", 4), kEncodingUTF16, true, "b", u"b", false},
+    {std::string("\xFE\xFF\0c\0d", 6), kEncodingUTF16, false, "cd", u"cd", false},
     {"\xEF\xBB\xBFq", kEncodingUTF8, true, "\xEF\xBB\xBFq", u"q", false},
     {"\xF0\x9D\x90\x80", kEncodingUTF8, true, "\xF0\x9D\x90\x80", u"\U0001D400", false},
     // An encoding the host cannot convert: empty views.
