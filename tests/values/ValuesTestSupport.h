@@ -2,10 +2,10 @@
 // that runs the library linked into the test program.
 #pragma once
 
-#include <cstdint>
+#include <gtest/gtest.h>
+
 #include <initializer_list>
 #include <string>
-#include <vector>
 
 #include "plugin/host/HostTypes.h"
 #include "standin/host/HostTesting.h"
@@ -20,13 +20,17 @@ inline standin::Options HostAt(double version, std::initializer_list<const char*
 
 // The three host generations the library distinguishes: own bytes and
 // REALConvertString; PluginGetStringData with in-place arrays; accessors only.
-inline std::vector<double> HostGenerations() {
-  return {2005.0, 2012.5, 2019.0};
+inline const double kGenerations[] = {2005.0, 2012.5, 2019.0};
+
+inline std::string GenerationName(const ::testing::TestParamInfo<double>& info) {
+  return "Host" + std::to_string(static_cast<int>(info.param * 10));
 }
 
-inline std::string VersionName(double v) {
-  std::string s = std::to_string(static_cast<int>(v * 10));
-  return "Host" + s;
+// A value the host gives back at the end of the test, before its leak check.
+template <typename Ref>
+Ref Keep(standin::Host& host, Ref ref) {
+  if (ref != nullptr) host.ReleaseAtEnd(ref);
+  return ref;
 }
 
 }  // namespace kdt_values_test

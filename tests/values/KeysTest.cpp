@@ -1,0 +1,282 @@
+// String, Text and Variant keys on the three host generations: the worked
+// hash values and the order of the operations on bare references, S against
+// I (hosts before 2012.0 compare I byte-wise, folding ASCII only); stored
+// keys, probes and copies hash and compare exactly as their references do,
+// and once viewed, case-sensitive keys compare without calling the host.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/values/ValuesTestSupport.h"
+#include "values/StringKeys.h"
+#include "values/VariantKeys.h"
+
+namespace {
+
+using namespace kdt;
+using kdt_values_test::HostAt;
+using kdt_values_test::Keep;
+
+int Sign(int64_t r) {
+  return (r > 0) - (r < 0);
+}
+
+int ByReference(const void* a, const void* b) {
+  return reinterpret_cast<uintptr_t>(a) < reinterpret_cast<uintptr_t>(b) ? -1 : 1;
+}
+
+// Every pair of refs: stored keys, probes and copies against the raw compare
+// and hash, and check(i, j, raw compare, stored key i, probe j) against the
+// expectations.  The stored keys i with alone(i) compare among themselves
+// without a host call.
+template <typename Key, typename Ref = typename Key::Ref, typename Check>
+void ExpectKeys(standin::Host& host, const std::vector<Ref>& refs, int32_t (*compare)(Ref, Ref),
+                uint32_t (*hash)(Ref), const std::function<bool(size_t)>& alone, Check check) {
+  std::vector<std::unique_ptr<Key>> stored;
+  for (Ref r : refs) stored.push_back(std::make_unique<Key>(r));
+  for (size_t i = 0; i < refs.size(); ++i) {
+    SCOPED_TRACE("key " + std::to_string(i));
+    ProbeKey<Key> probe(refs[i]);
+    EXPECT_EQ(KeyHash(probe.get()), hash(refs[i]));
+    EXPECT_EQ(KeyHash(*stored[i]), hash(refs[i]));
+    const Key copy(probe.get());
+    for (size_t j = 0; j < refs.size(); ++j) {
+      SCOPED_TRACE("against key " + std::to_string(j));
+      host.ResetCounters();
+      const int raw = Sign(compare(refs[i], refs[j]));
+      EXPECT_TRUE(i != j || host.Counters().empty()) << "one reference is equal to itself";
+      ProbeKey<Key> other(refs[j]);
+      EXPECT_EQ(Sign(KeyCompare(*stored[i], *stored[j])), raw);
+      EXPECT_EQ(Sign(KeyCompare(*stored[i], other.get())), raw);
+      EXPECT_EQ(Sign(KeyCompare(probe.get(), *stored[j])), raw);
+      EXPECT_EQ(Sign(KeyCompare(copy, other.get())), raw);
+      check(i, j, raw, *stored[i], other.get());
+    }
+  }
+  host.ResetCounters();
+  for (size_t i = 0; i < refs.size(); ++i)
+    for (size_t j = 0; j < refs.size(); ++j)
+      if (alone && alone(i) && alone(j)) KeyCompare(*stored[i], *stored[j]);
+  EXPECT_TRUE(host.Counters().empty()) << host.Counters().front().first;
+}
+
+constexpr uint32_t kNil = 0xFFFFFFFF;        // as an encoding: the row is nil
+constexpr uint32_t kAnyHash = 0xFFFFFFFF;    // a hash that differs by generation
+constexpr uint32_t kUnconvertible = 0x0C01;  // an encoding the host cannot convert
+
+// Equal strings share a rank.  S orders UTF-8 bytes up to the first zero (a
+// string the host cannot convert reads as empty); I before 2012.0 the same
+// with ASCII folded, from then on the host's folded code points in full.
+struct StringRow {
+  std::string bytes;
+  uint32_t encoding;
+  bool terminated;
+  uint32_t hashS, hashI;
+  int rankS, rankIOld, rankI;
+};
+const StringRow kStrings[] = {
+    {"", kNil, true, 0, 0, 0, 0, 0},
+    {"", kEncodingUTF8, true, 0, 0, 0, 0, 0},
+    {"xyz", kUnconvertible, true, 0, 0, 0, 0, 9},
+    {"ABC", kEncodingMacRoman, true, 17763, 26499, 1, 2, 4},
+    {std::string("\xFF\xFE\x41\0b\0", 6), kEncodingUTF16, true, 1138, 1650, 2, 1, 1},
+    {"Hello World", kEncodingASCII, false, 18131988, 18131988, 3, 6, 8},
+    {std::string("a\0b\0", 4), kEncodingUTF16, true, 1650, 1650, 4, 1, 1},
+    {std::string("\xFE\xFF\0a\0b", 6), kEncodingUTF16, false, 1650, 1650, 4, 1, 1},
+    {std::string("ab\0c", 4), kEncodingUTF8, true, 422499, 422499, 4, 1, 2},
+    {std::string("ab\0d", 4), kEncodingUTF8, false, 422500, 422500, 4, 1, 3},
+    {"abc", kEncodingUTF8, true, 26499, 26499, 5, 2, 4},
+    {"abc", kEncodingUnspecified, true, 26499, 26499, 5, 2, 4},
+    {"abcd", kEncodingISOLatin1, false, 424084, 424084, 6, 3, 5},
+    // Bytes above 0x7F labelled ASCII: own UTF-8 bytes before 2017.0.
+    {"caf\xC3\xA9", kEncodingASCII, true, kAnyHash, 8025549, 8, 5, 7},
+    {"hello world", kEncodingWindowsLatin1, true, 18131988, 18131988, 9, 6, 8},
+    {"\xC3\x89", kEncodingUTF8, false, 3257, 233, 10, 7, 10},                // U+00C9
+    {std::string("\xE9\0", 2), kEncodingUTF16, true, 3289, 233, 11, 8, 10},  // U+00E9
+    {"\xE9", kEncodingISOLatin1, true, 3289, 233, 11, 8, 10},
+    {"\xC3\xA9", kEncodingUTF8, true, 3289, 233, 11, 8, 10},
+    {"\xE9t\xE9", kEncodingUnspecified, true, 13504729, 61737, 12, 9, 11},  // read as Latin 1
+    {"\xC4\xB0", kEncodingUTF8, true, 3312, 304, 13, 10, 12},               // U+0130 does not fold
+    {"\xCF\x83", kEncodingUTF8, true, 3443, 963, 14, 11, 13},               // U+03C3
+    {"\xCF\xB2", kEncodingUTF8, true, 3490, 963, 15, 12, 13},  // U+03F2 folds to U+03C3
+    {"\xE3\x81\x82", kEncodingUTF8, true, 60306, 12354, 16, 13, 14},
+    {"\xFF\xFE\xFD", kEncodingUTF8, true, 69597, 17890509, 17, 14, 15},  // not UTF-8 at all
+};
+
+class KeysTest : public ::testing::TestWithParam<double> {};
+
+TEST_P(KeysTest, StringKeys) {
+  const bool hostOrdersI = GetParam() >= 2012.0;
+  standin::TestHost host(HostAt(GetParam()));
+  std::vector<REALstring> refs;
+  for (const StringRow& row : kStrings) {
+    REALstring s = nullptr;
+    if (row.encoding != kNil) s = host.NewString(row.bytes, row.encoding, row.terminated);
+    refs.push_back(Keep(host, s));
+    SCOPED_TRACE(host.Describe(s));
+    EXPECT_TRUE(row.hashS == kAnyHash || StringHashS(s) == row.hashS) << StringHashS(s);
+    EXPECT_EQ(StringHashI(s), row.hashI);
+  }
+  const auto byRank = [](int StringRow::*rank) {
+    return [rank](size_t i, size_t j, int raw, const auto&, const auto&) {
+      EXPECT_EQ(raw, Sign(kStrings[i].*rank - kStrings[j].*rank));
+    };
+  };
+  // Every String but the one the host cannot convert has a view.
+  const auto viewed = [](size_t i) { return kStrings[i].encoding != kUnconvertible; };
+  ExpectKeys<StringKey<CaseMode::S>>(host, refs, StringCompareS, StringHashS, viewed,
+                                     byRank(&StringRow::rankS));
+  ExpectKeys<StringKey<CaseMode::I>>(
+      host, refs, StringCompareI, StringHashI, {},
+      byRank(hostOrdersI ? &StringRow::rankI : &StringRow::rankIOld));
+}
+
+constexpr uint32_t kHostHash = 0xFFFFFFFF;  // hashed by the host
+constexpr int kByReference = -1;            // ordered by reference only
+constexpr int kNaN = -2;                    // greater than every Variant of its code
+
+// One Variant with its host type code, its rank among the Variants of that
+// code, and its hashes.
+struct VariantRow {
+  REALobject ref;
+  int32_t code;
+  int rankS, rankI;
+  uint32_t hashS = kHostHash, hashI = kHostHash;
+};
+
+// Nil first.  The compare orders different codes by reference and puts a NaN
+// after every Variant of its code both ways; the index order sorts by code
+// first, and NaNs after the other numbers of their code, among themselves by
+// reference.
+int Expected(const VariantRow& a, const VariantRow& b, int VariantRow::*rank, bool index) {
+  const int ra = a.*rank, rb = b.*rank;
+  if (a.ref == b.ref) return 0;
+  if (a.ref == nullptr || b.ref == nullptr) return a.ref == nullptr ? -1 : 1;
+  if (a.code != b.code) return index ? Sign(a.code - b.code) : ByReference(a.ref, b.ref);
+  if (ra == kByReference || (index && ra == kNaN && rb == kNaN)) return ByReference(a.ref, b.ref);
+  if (ra == kNaN || rb == kNaN) return index && rb == kNaN ? -1 : 1;
+  return Sign(ra - rb);
+}
+
+// With every conversion reached directly, then with every conversion (and
+// VarType) read from the Variant's properties instead.
+TEST_P(KeysTest, VariantKeys) {
+  for (bool viaProperties : {false, true}) {
+    SCOPED_TRACE(viaProperties ? "through properties" : "direct");
+    standin::Options options = HostAt(GetParam());
+    if (viaProperties) {
+      options.Hide({"VariantToString", "VariantToText", "VariantToInt32", "VariantToInt64",
+                    "VariantToDouble", "VariantToSingle", "VariantToObject",
+                    "REALLoadGlobalMethod"});
+    }
+    standin::TestHost host(options);
+    using namespace standin;
+    const auto keep = [&](REALobject v) { return Keep(host, v); };
+    const auto str = [&](const char* bytes, uint32_t encoding, int32_t code = kVarString) {
+      return keep(host.NewVariantString(Keep(host, host.NewString(bytes, encoding)), code));
+    };
+    const auto text = [&](const char* utf8) {
+      return keep(host.NewVariantText(Keep(host, host.NewText(utf8))));
+    };
+    const std::vector<VariantRow> rows = {
+        {nullptr, kVarNil, 0, 0, 0, 0},
+        {keep(host.NewVariantNil()), kVarNil, 0, 0},
+        {keep(host.NewVariantNil()), kVarNil, 0, 0},
+        {keep(host.NewVariantInt32(1)), kVarInt32, 1, 1},
+        {keep(host.NewVariantInt32(1)), kVarInt32, 1, 1},
+        {keep(host.NewVariantInt32(-1)), kVarInt32, 0, 0},
+        {keep(host.NewVariantInt64(1)), kVarInt64, 0, 0},
+        {keep(host.NewVariantInt64(int64_t{1} << 40)), kVarInt64, 1, 1},
+        {keep(host.NewVariantSingle(1.5f)), kVarSingle, 0, 0},
+        {keep(host.NewVariantSingle(2.5f)), kVarSingle, 1, 1},
+        {keep(host.NewVariantSingle(std::nanf(""))), kVarSingle, kNaN, kNaN},
+        {keep(host.NewVariantDouble(2.5)), kVarDouble, 1, 1},
+        {keep(host.NewVariantDouble(-0.0)), kVarDouble, 0, 0},
+        {keep(host.NewVariantDouble(0.0)), kVarDouble, 0, 0},
+        {keep(host.NewVariantDouble(std::nan(""))), kVarDouble, kNaN, kNaN},
+        {keep(host.NewVariantDouble(std::nan(""))), kVarDouble, kNaN, kNaN},
+        {keep(host.NewVariantDouble(3.0, kVarCurrency)), kVarCurrency, 0, 0},
+        {keep(host.NewVariantDouble(3.0, kVarCurrency)), kVarCurrency, 0, 0},
+        {keep(host.NewVariantBoolean(true)), kVarBoolean, 1, 1},
+        {keep(host.NewVariantBoolean(false)), kVarBoolean, 0, 0},
+        {keep(host.NewVariantInt32(0x00FF00, kVarColor)), kVarColor, 1, 1},
+        {keep(host.NewVariantInt32(0x0000FF, kVarColor)), kVarColor, 0, 0},
+        {str("abc", kEncodingUTF8), kVarString, 1, 0, 26499, 26499},
+        {str("ABC", kEncodingMacRoman), kVarString, 0, 0, 17763, 26499},
+        {str("\xE9", kEncodingISOLatin1), kVarString, 2, 1, 3289, 233},
+        {str("\xC3\xA9", kEncodingUTF8), kVarString, 2, 1, 3289, 233},
+        // The other String codes compare as Strings but are hashed by the host.
+        {str("abc", kEncodingUTF8, 18), 18, 1, 0},
+        {str("ABC", kEncodingUTF8, 18), 18, 0, 0},
+        {str("ABC", kEncodingUTF8, 21), 21, 0, 0},
+        // Texts hash from 1 and compare through the host.
+        {text("ABC"), kVarText, 0, 0, 21859, 30595},
+        {text("abc"), kVarText, 1, 0, 30595, 30595},
+        {text("\xC3\x89"), kVarText, 2, 1, 3513, 249},
+        {text("\xC3\xA9"), kVarText, 3, 1, 3545, 249},
+        {keep(host.NewDictionary()), kVarObject, kByReference, kByReference},
+        {keep(host.NewDictionary()), kVarObject, kByReference, kByReference},
+    };
+    std::vector<REALobject> refs;
+    for (const VariantRow& row : rows) {
+      SCOPED_TRACE(host.Describe(row.ref));
+      refs.push_back(row.ref);
+      EXPECT_EQ(VariantTypeCode(row.ref), row.code);
+      host.ResetCounters();
+      const uint32_t hashS = VariantHashS(row.ref), hashI = VariantHashI(row.ref);
+      // The host's hash knows no case mode.
+      EXPECT_EQ(hashS, row.hashS == kHostHash ? hashI : row.hashS);
+      EXPECT_EQ(hashI, row.hashI == kHostHash ? hashS : row.hashI);
+      EXPECT_EQ(host.Calls("VariantHash"), row.hashS == kHostHash ? 2u : 0u);
+    }
+    const auto check = [&](int VariantRow::*rank, auto rawIndexOrder) {
+      return [&, rank, rawIndexOrder](size_t i, size_t j, int raw, const auto& a, const auto& b) {
+        EXPECT_EQ(raw, Expected(rows[i], rows[j], rank, false));
+        const int order = Sign(rawIndexOrder(refs[i], refs[j]));
+        EXPECT_EQ(order, Expected(rows[i], rows[j], rank, true));
+        EXPECT_EQ(Sign(KeyIndexOrder(a, b)), order);
+      };
+    };
+    // Viewed Variants compare alone, but Texts ask the host.
+    const auto alone = [&rows](size_t i) { return rows[i].code != kVarText; };
+    ExpectKeys<VariantKey<CaseMode::S>>(host, refs, VariantCompareS, VariantHashS, alone,
+                                        check(&VariantRow::rankS, VariantIndexOrderS));
+    ExpectKeys<VariantKey<CaseMode::I>>(host, refs, VariantCompareI, VariantHashI, {},
+                                        check(&VariantRow::rankI, VariantIndexOrderI));
+  }
+}
+
+// Without the host's compare, conversion and Text entries every two keys are
+// equal, and a String the host cannot convert reads as empty; a host that
+// cannot tell a Variant's type gives code 0 to all.
+TEST_P(KeysTest, MissingHostEntries) {
+  standin::TestHost host(
+      HostAt(GetParam(), {"RuntimeStringCompare", "PluginGetStringData", "REALConvertString",
+                          "PluginCompareText", "PluginGetTextData", "REALLoadGlobalMethod",
+                          "REALGetPropValueInteger", "REALGetPropValueInt", "VariantHash"}));
+  REALstring a = Keep(host, host.NewString("a", kEncodingUTF8));
+  REALstring e = Keep(host, host.NewString("\xE9", kEncodingISOLatin1));
+  EXPECT_EQ(StringCompareI(a, nullptr) == 0, GetParam() >= 2012.0);
+  EXPECT_GT(StringCompareS(a, nullptr), 0);
+  EXPECT_EQ(StringCompareS(e, nullptr), 0);
+  EXPECT_EQ(StringHashI(e), 0u);
+  REALtext x = Keep(host, host.NewText("x"));
+  EXPECT_EQ(TextCompareS(x, nullptr), 0);
+  EXPECT_EQ(TextHashS(x), 1u);
+  EXPECT_EQ(TextHashI(x), 1u);
+  REALobject one = Keep(host, host.NewVariantInt32(1));
+  REALobject half = Keep(host, host.NewVariantDouble(7.5));
+  EXPECT_EQ(VariantTypeCode(one), 0);
+  EXPECT_EQ(VariantCompareS(one, half), 0) << "code 0 on both sides compares equal";
+  EXPECT_EQ(VariantHashS(one), 0u);
+  EXPECT_EQ(VariantHashI(half), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Generations, KeysTest, ::testing::ValuesIn(kdt_values_test::kGenerations),
+                         kdt_values_test::GenerationName);
+
+}  // namespace
