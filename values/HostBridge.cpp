@@ -10,6 +10,14 @@ namespace kdt {
 
 namespace {
 
+// The three Dictionary methods of the Dictionary they were last loaded for.
+struct DictionaryMethodCache {
+  REALobject instance;
+  entry::DictionarySetValue setValue;
+  entry::DictionaryGetValue getValue;
+  entry::DictionaryKeyAt keyAt;
+};
+
 DictionaryMethodCache gDictionaryCache = {nullptr, nullptr, nullptr, nullptr};
 // Containers on different threads may read or write Dictionaries at once;
 // each lookup in the cache and the call of the method it gives hold this
@@ -191,10 +199,6 @@ REALobject DictionaryKeyAt(REALobject d, int32_t index) {
 void DictionaryCacheReset() {
   std::lock_guard<std::mutex> lock(gDictionaryMutex);
   gDictionaryCache.instance = nullptr;
-}
-
-const DictionaryMethodCache& DictionaryCacheState() {
-  return gDictionaryCache;
 }
 
 REALarray HostArrayCreate(int32_t typeCode, int32_t upperBound) {

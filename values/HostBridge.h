@@ -15,14 +15,6 @@
 
 namespace kdt {
 
-// The three Dictionary methods of the Dictionary they were last loaded for.
-struct DictionaryMethodCache {
-  REALobject instance;
-  entry::DictionarySetValue setValue;
-  entry::DictionaryGetValue getValue;
-  entry::DictionaryKeyAt keyAt;
-};
-
 // A new, empty Dictionary owned by the caller, or nil.
 REALobject DictionaryNew();
 // "Count" of d; 0 for nil or when it cannot be read.
@@ -36,8 +28,6 @@ REALobject DictionaryKeyAt(REALobject d, int32_t index);
 // Forgets the cached Dictionary: call when a whole read or write is done, so
 // a later Dictionary at the same address loads its methods afresh.
 void DictionaryCacheReset();
-// Read-only view of the cache, for tests.
-const DictionaryMethodCache& DictionaryCacheState();
 
 // A new array of the given element type code (kArrayType*) with indexes 0 to
 // upperBound, owned by the caller, or nil.
