@@ -7,6 +7,9 @@ cd "$(dirname "$0")/.."
 bash scripts/setup-machine.sh
 jobs="$(nproc)"
 status=0
+# Each step reports how long it took, so a slow step shows in CI's log.
+start=$SECONDS
+took() { echo "== $1: $((SECONDS - start)) s"; start=$SECONDS; }
 # ccache, when installed, with paths taken relative to the checkout so that
 # another clone of the same sources hits the cache too.
 launcher=()
@@ -15,6 +18,7 @@ if command -v ccache >/dev/null; then
   export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 fi
 bash scripts/check-format.sh || status=1
+took "format check"
 for config in plain sanitize; do
   dir="build/test-$config"
   # The sanitizer build makes only what its tests and the soak run.
@@ -24,11 +28,15 @@ for config in plain sanitize; do
   cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-armhf.cmake \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" "${launcher[@]}" >/dev/null
   cmake --build "$dir" -j"$jobs" "${targets[@]}"
+  took "$config build"
   bash scripts/check-exports.sh "$dir/libkdtcontainers.so" || status=1
   [ "$config" = plain ] && { bash scripts/check-glibc.sh "$dir/libkdtcontainers.so" || status=1; }
   (cd "$dir" && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j"$jobs") || status=1
+  took "$config tests"
 done
 # A short soak of every member on the sanitizer build.
 KDT_SOAK_BUILD=build/test-sanitize bash scripts/soak.sh 1 20000 || status=1
+took soak
 bash scripts/package.sh || status=1
+took package
 exit $status
