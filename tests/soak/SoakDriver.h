@@ -23,7 +23,9 @@ namespace kdt_test {
 class SoakDriver {
  public:
   // A key as the model knows it.  Variant keys of the ordered classes mix
-  // types: 0 String "k<n>", 1 Integer n, 2 Double (n + 0.5, or NaN).
+  // types: 0 String "k<n>", 1 Integer n, 2 Double (n + 0.5; for every tenth
+  // n 0.0 or -0.0, one key; or NaN, each object a key of its own), 3 Int64 n
+  // (not the Integer n).
   struct Key {
     int type = 0;
     std::string name;
@@ -64,13 +66,13 @@ class SoakDriver {
 
   // Runs until `budget` host calls are made or a finding stops the run.  The
   // container starts with `prefill` keys outside the random range: enough of
-  // them make a hash table grow, which the random range alone never does.
-  // Keys of mixed types are not taken (their order is learnt step by step).
+  // them make a hash table grow, which the random range alone never does, and
+  // a tree deep.
   void Run(uint64_t budget, int prefill = 0) {
     c = NewContainer(s.caseSensitive);
     other = NewContainer(!s.caseSensitive);
     for (int n = 0; n < 5; ++n) Put(other, MakeKey(RandomKey(n)), Value(n));
-    for (int n = kKeyRange; n < kKeyRange + (mixed ? 0 : prefill); ++n) {
+    for (int n = kKeyRange; n < kKeyRange + prefill; ++n) {
       Key key = RandomKey(n);
       Word k = MakeKey(key), v = m.set ? 0 : Value(n);
       Put(c, k, v);
@@ -80,7 +82,8 @@ class SoakDriver {
         Expect(Get(c, "BinCount").i() == static_cast<int32_t>(table.bucket_count()),
                "BinCount while filling");
     }
-    if (prefill > 0) Check();
+    // A full map is copied at once: steps copy seldom.
+    if (prefill > 0 && CheckNow() && !m.set) Copy(1 + Below(2));
     while (calls < budget && findings.empty()) {
       Step();
       if (findings.empty() && h.ExceptionPending()) {
@@ -89,8 +92,7 @@ class SoakDriver {
       }
       if (findings.empty() && !h.Violations().empty()) Fail(h.Violations()[0].ToString());
     }
-    // Mixed keys take the container's order first, as a step would.
-    if (findings.empty() && (!resync || Resync())) Check();
+    if (findings.empty()) CheckNow();
   }
 
  private:
@@ -169,14 +171,16 @@ class SoakDriver {
     k.number = s.key == Kind::Integer ? n * 7 - 200 : n;  // negative keys too
     if (s.key == Kind::Integer) return k;
     size_t r = mixed ? Below(10) : 0;
-    k.type = r < 6 ? 0 : r < 8 ? 1 : 2;
-    k.real = r == 9 && Below(3) == 0 ? std::nan("") : n + 0.5;
+    k.type = r < 6 ? 0 : r == 6 ? 1 : r == 7 ? 3 : 2;
+    if (k.type == 2) k.real = r == 9 && Below(3) == 0 ? std::nan("") : n + 0.5;
+    if (k.type == 2 && n % 10 == 0) k.real = Below(2) ? 0.0 : -0.0;
     if (k.type == 0) k.name = TextOf("k", n, s.HasCaseModes() && Below(3) == 0);
     return k;
   }
   Word MakeKey(const Key& k) {
     if (s.key == Kind::Integer) return static_cast<Word>(k.number);
     if (k.type == 1) return KeepObject(standin::W(h.NewVariantInt32(k.number)));
+    if (k.type == 3) return KeepObject(standin::W(h.NewVariantInt64(k.number)));
     if (k.type == 2) return KeepObject(standin::W(h.NewVariantDouble(k.real)));
     return MakeText(s.key, k.name);
   }
@@ -201,8 +205,8 @@ class SoakDriver {
     }
     std::string text = Content(s.key, ref);
     int32_t type = s.key == Kind::Variant ? h.VarType(ref) : standin::kVarString;
-    if (type == standin::kVarInt32) {
-      k.type = 1;
+    if (type == standin::kVarInt32 || type == standin::kVarInt64) {
+      k.type = type == standin::kVarInt32 ? 1 : 3;
       k.number = std::stoi(text);
     } else if (type == standin::kVarDouble) {
       k.type = 2;
@@ -239,7 +243,7 @@ class SoakDriver {
   // Keys of one type in the container's order: <0, 0 (the same key) or >0.
   int Compare(const Key& a, const Key& b) const {
     int r;
-    if (s.key == Kind::Integer || a.type == 1) {
+    if (s.key == Kind::Integer || a.type == 1 || a.type == 3) {
       r = a.number < b.number ? -1 : a.number > b.number;
     } else if (a.type == 2) {
       if (std::isnan(a.real) || std::isnan(b.real)) return 2;  // never the same, no order
@@ -254,6 +258,7 @@ class SoakDriver {
   bool Same(const Key& a, const Key& b) const { return a.type == b.type && Compare(a, b) == 0; }
   std::string Describe(const Key& k) const {
     if (s.key == Kind::Integer || k.type == 1) return std::to_string(k.number);
+    if (k.type == 3) return "Int64 " + std::to_string(k.number);
     if (k.type == 2) return std::to_string(k.real);
     return "\"" + k.name + "\"";
   }
@@ -487,24 +492,42 @@ class SoakDriver {
     if (!Expect(walked == KeyRefs(order), "walk differs from the model")) return false;
     if (!m.hash && !Expect(WalkBack() == walked, "walk backwards differs")) return false;
     for (const Entry& e : order) {
-      if (e.key.type == 2 && std::isnan(e.key.real)) continue;  // a NaN is never found
-      Word k = MakeKey(e.key);  // an equal key, not the stored reference
+      Word k = Probe(e);
       if (!Expect(Call(c, "CountKey(key as {K}) as integer", {k}) == 1,
                   "CountKey misses " + Describe(e.key)))
         return false;
       if (!m.set && !Expect(Keep(s.value, Call(c, "value(key as {K}) as {V}", {k})) == e.value,
                             "value of " + Describe(e.key)))
         return false;
+      if (s.key == Kind::Integer) continue;
+      Key twin = Twin(e.key);
+      if (!Expect(Call(c, "CountKey(key as {K}) as integer", {MakeKey(twin)}) == (Find(twin) >= 0),
+                  "CountKey of " + Describe(twin) + ", beside " + Describe(e.key)))
+        return false;
     }
-    if (!m.hash && !mixed && !order.empty()) {  // bounds of a present key: steps seldom try one
+    if (!m.hash && !order.empty()) {  // bounds of a present key: steps seldom try one
       size_t i = Below(order.size());
-      Word k = MakeKey(order[i].key);
+      Word k = Probe(order[i]);
       if (!At(KeepObject(Call(c, "LowerBound(key as {K}) as {I}", {k})), i, "LowerBound") ||
           !At(KeepObject(Call(c, "UpperBound(key as {K}) as {I}", {k})), i + 1, "UpperBound"))
         return false;
     }
     return true;
   }
+  // A key the container must tell from k or take for it: the other case,
+  // the other sign, the other Integer width.
+  static Key Twin(Key k) {
+    if (k.type == 0) k.name[0] = k.name[0] == 'k' ? 'K' : 'k';
+    if (k.type == 1 || k.type == 3) k.type = 4 - k.type;
+    k.real = -k.real;
+    return k;
+  }
+  // An equal key, not the stored reference; a NaN equals only its own object.
+  Word Probe(const Entry& e) {
+    return e.key.type == 2 && std::isnan(e.key.real) ? e.keyRef : MakeKey(e.key);
+  }
+  // Mixed keys take the container's order first, as a step would.
+  bool CheckNow() { return (!resync || Resync()) && Check(); }
   // Mixed Variant keys: the content must match the model, the order is the
   // container's.
   bool Resync() {
@@ -555,6 +578,42 @@ class SoakDriver {
       keys.insert(keys.begin(), ItKey(it));
     }
     return keys;
+  }
+
+  // The map turned into a Dictionary and back (how 0), copied by
+  // Constructor(other) (1) or Clone (2): the copy replaces the container; the
+  // old one is cleared (the copy keeps its own) and released, its iterators
+  // go stale.
+  void Copy(size_t how) {
+    Word dict = KeepObject(
+        Call(c, Below(2) ? "CloneDictionary as Dictionary" : "Operator_Convert as Dictionary"));
+    auto entries = h.DictionaryEntries(reinterpret_cast<REALobject>(dict));
+    bool sameOrder = Expect(entries.size() == order.size(),
+                            "Dictionary holds " + std::to_string(entries.size()) +
+                                " entries, the map " + std::to_string(order.size()));
+    for (size_t i = 0; sameOrder && i < entries.size(); ++i)
+      sameOrder =
+          Expect(Content(Kind::Variant, entries[i].first) == Content(s.key, order[i].keyRef) &&
+                     Content(Kind::Variant, entries[i].second) == Content(s.value, order[i].value),
+                 "Dictionary entry " + std::to_string(i));
+    if (!sameOrder) return;
+    std::vector<std::pair<Key, std::string>> expected = Expected();
+    Word copy = how == 2 ? Call(c, "Clone as {C}") : standin::W(h.NewInstance(s.className));
+    if (!Expect(copy != 0, "Clone gave nil")) return;
+    Own(copy);
+    if (how == 0) FromDictionary(copy, dict);
+    if (how == 1) Call(copy, "Constructor(other as {C})", {c});
+    NewGeneration(true, cs);
+    Call(c, "Clear");
+    Drop(c);
+    c = copy;
+    if (Adopt(expected)) CheckNow();  // a copy is compared at once
+  }
+  void FromDictionary(Word obj, Word dict) {
+    if (s.HasCaseModes())
+      Call(obj, "Constructor(dic as dictionary, CaseSensitive as Boolean = true)", {dict, cs});
+    else
+      Call(obj, "Constructor(dic as dictionary)", {dict});
   }
 
   void Step();
@@ -809,42 +868,9 @@ inline void SoakDriver::Step() {
       Raised("NilObjectException", "array is nil");
       break;
     }
-    case 23: {  // Dictionary round trip, Clone
-      if (m.set) break;
-      Word dict = KeepObject(
-          Call(c, Below(2) ? "CloneDictionary as Dictionary" : "Operator_Convert as Dictionary"));
-      auto entries = h.DictionaryEntries(reinterpret_cast<REALobject>(dict));
-      bool sameOrder = Expect(entries.size() == order.size(),
-                              "Dictionary holds " + std::to_string(entries.size()) +
-                                  " entries, the map " + std::to_string(order.size()));
-      for (size_t i = 0; sameOrder && i < entries.size(); ++i)
-        sameOrder = Expect(
-            Content(Kind::Variant, entries[i].first) == Content(s.key, order[i].keyRef) &&
-                Content(Kind::Variant, entries[i].second) == Content(s.value, order[i].value),
-            "Dictionary entry " + std::to_string(i));
-      if (!sameOrder) break;
-      std::vector<std::pair<Key, std::string>> expected = Expected();
-      Word copy = Own(standin::W(h.NewInstance(s.className)));
-      if (Below(2)) {
-        if (s.HasCaseModes())
-          Call(copy, "Constructor(dic as dictionary, CaseSensitive as Boolean = true)", {dict, cs});
-        else
-          Call(copy, "Constructor(dic as dictionary)", {dict});
-      } else if (Below(2)) {
-        Call(copy, "Constructor(other as {C})", {c});
-      } else {
-        Drop(copy);
-        copy = Call(c, "Clone as {C}");
-        if (!Expect(copy != 0, "Clone gave nil")) break;
-        Own(copy);
-      }
-      // The copy replaces the container; the old one is released, its iterators go stale.
-      NewGeneration(true, cs);
-      Drop(c);
-      c = copy;
-      Adopt(expected);
+    case 23:  // Dictionary round trip, copies
+      if (!m.set) Copy(Below(3));
       break;
-    }
     case 24: {  // a constructor run again on the container, or a new container
       if (Below(4)) break;
       size_t which = Below(m.set ? 4 : 3);
@@ -861,11 +887,7 @@ inline void SoakDriver::Step() {
       } else if (which == 2 && !m.set) {
         NewGeneration(false, cs);
         std::vector<std::pair<Key, std::string>> expected = Expected();
-        Word dict = KeepObject(Call(c, "CloneDictionary as Dictionary"));
-        if (s.HasCaseModes())
-          Call(c, "Constructor(dic as dictionary, CaseSensitive as Boolean = true)", {dict, cs});
-        else
-          Call(c, "Constructor(dic as dictionary)", {dict});
+        FromDictionary(c, KeepObject(Call(c, "CloneDictionary as Dictionary")));
         Adopt(expected);
         break;
       } else {  // a set from an array, duplicates included: always case-sensitive
