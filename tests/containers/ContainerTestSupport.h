@@ -50,9 +50,6 @@ struct MemberSpec {
     return className.substr(0, className.size() - 3) + (caseSensitive ? "S" : "I");
   }
 };
-inline void PrintTo(const MemberSpec& s, std::ostream* os) {
-  *os << s.Name();
-}
 
 struct Member {
   MemberSpec spec;
@@ -105,20 +102,43 @@ inline std::string TextOf(const char* prefix, int n, bool upper) {
   return s;
 }
 
-// A host value of kind k for number n, released by the host at the end of the
-// test.  Integers are the number itself.  Variants hold a String.
-inline Word Make(Host& host, Kind k, const char* prefix, int n, bool upper = false) {
-  if (k == Kind::Integer) return static_cast<Word>(n);
-  std::string text = TextOf(prefix, n, upper);
-  Word w = standin::W(host.NewText(text));
-  if (k != Kind::Text) {
+// A host value of kind k holding text (a Variant holds it as a String),
+// released by the host at the end of the test.
+inline Word MakeText(Host& host, Kind k, const std::string& text) {
+  Word w = k == Kind::Text ? standin::W(host.NewText(text)) : standin::W(host.NewString(text));
+  if (k == Kind::Variant) {
+    Word v = standin::W(host.NewVariantString(reinterpret_cast<REALstring>(w)));
     host.Release(w);
-    REALstring s = host.NewString(text);
-    w = k == Kind::String ? standin::W(s) : standin::W(host.NewVariantString(s));
-    if (k == Kind::Variant) host.Release(s);
+    w = v;
   }
   host.ReleaseAtEnd(w);
   return w;
+}
+// The same for number n: an Integer is the number itself.
+inline Word Make(Host& host, Kind k, const char* prefix, int n, bool upper = false) {
+  return k == Kind::Integer ? static_cast<Word>(n) : MakeText(host, k, TextOf(prefix, n, upper));
+}
+
+// What a host value of kind k holds, as text.
+inline std::string Content(Host& h, Kind k, Word w) {
+  switch (k) {
+    case Kind::Integer:
+      return std::to_string(static_cast<int32_t>(w));
+    case Kind::String:
+      return w == 0 ? "" : h.StringUTF8(reinterpret_cast<REALstring>(w));
+    case Kind::Text:
+      return w == 0 ? "" : h.TextUTF8(reinterpret_cast<REALtext>(w));
+    case Kind::Variant: {
+      // The host describes a Variant as '... code 8 "k1", ...' or '... code 2 -4, ...'.
+      std::string d = h.Describe(w);
+      size_t at = d.find(" code ");
+      if (at == std::string::npos) return d;
+      at = d.find(' ', at + 6) + 1;
+      if (d[at] == '"') return d.substr(at + 1, d.find('"', at + 1) - at - 1);
+      return d.substr(at, d.find(',', at) - at);
+    }
+  }
+  return "";
 }
 
 inline int32_t ArrayType(Kind k) {
