@@ -424,6 +424,15 @@ class SoakDriver {
     ++generation;
   }
   bool StaleOrEnd() { return Took({kStale, kNotFound, ""}); }
+  // After a call through t, at index i: a loose iterator may be refused, a
+  // stale one must be.  True when t is live and the call's result counts.
+  bool Live(const Kept& t, int i) {
+    if (FromBefore(t))
+      StaleOrEnd();
+    else if (i < 0)
+      TookStale();
+    return !FromBefore(t) && i >= 0;
+  }
 
   // ---- The full comparison: properties, arrays (cache included), walks.
   bool Agree(int64_t got, int64_t want, const char* what) {
@@ -680,14 +689,7 @@ inline void SoakDriver::Step() {
       bool forward = m.hash || Below(2) == 0;
       int from = IndexOf(t);
       Call(t.it, forward ? "MoveNext" : "MovePrev");
-      if (FromBefore(t)) {
-        StaleOrEnd();
-        break;
-      }
-      if (from < 0) {
-        TookStale();
-        break;
-      }
+      if (!Live(t, from)) break;
       size_t to = static_cast<size_t>(from);
       if (forward && to < order.size()) ++to;
       if (!forward && to > 0) --to;
@@ -720,12 +722,7 @@ inline void SoakDriver::Step() {
           if (m.hash) table.Find(ForTable(order[i]))->value = v;
         }
       }
-      if (FromBefore(t))
-        StaleOrEnd();
-      else if (i < 0)
-        TookStale();
-      else if (!entry)
-        Took({kNotFound});
+      if (Live(t, i) && !entry) Took({kNotFound});
       break;
     }
     case 16: {  // Remove(pos): stale, foreign, end, live or nil
@@ -737,15 +734,7 @@ inline void SoakDriver::Step() {
       Kept t = kept[Below(kept.size())];
       int i = IndexOf(t);
       Call(c, "Remove(pos as {I})", {t.it});
-      if (t.foreign) break;
-      if (FromBefore(t)) {
-        StaleOrEnd();
-        break;
-      }
-      if (i < 0) {
-        TookStale();
-        break;
-      }
+      if (t.foreign || !Live(t, i)) break;
       Changed();
       if (static_cast<size_t>(i) < order.size()) ModelErase(i, i + 1);
       break;
