@@ -180,16 +180,13 @@ void CaseInsensitive(Program& p) {
 void DictionaryRoundTrip(Program& p) {
   Word d = p.Keep(W(p.NewDictionary()));
   auto variant = [&](const char* s) {
-    return p.NewVariantString(reinterpret_cast<REALstring>(p.S(s)));
+    return reinterpret_cast<REALobject>(
+        p.Keep(W(p.NewVariantString(reinterpret_cast<REALstring>(p.S(s))))));
   };
   const std::pair<const char*, const char*> entries[] = {
       {"b", "two"}, {"a", "one"}, {"A", "three"}};
-  for (auto [k, v] : entries) {
-    REALobject key = variant(k), value = variant(v);
-    p.DictionarySet(reinterpret_cast<REALobject>(d), key, value);
-    p.Keep(W(key));
-    p.Keep(W(value));
-  }
+  for (auto [k, v] : entries)
+    p.DictionarySet(reinterpret_cast<REALobject>(d), variant(k), variant(v));
   Word m = p.New("StringToStringOrderedMapKDT",
                  "Constructor(dic as dictionary, CaseSensitive as Boolean = true)", {d, false});
   int32_t count = p.Get(m, "Count").i();
@@ -232,19 +229,6 @@ void KeysAndIndex(Program& p) {
   p.Print(p.Caught());
 }
 
-using Twin = void (*)(Program&);
-
-const std::map<std::string, Twin>& Twins() {
-  static const std::map<std::string, Twin> twins = {{"fill-and-read", &FillAndRead},
-                                                    {"walk", &Walk},
-                                                    {"remove-while-walking", &RemoveWhileWalking},
-                                                    {"range", &Range},
-                                                    {"case-insensitive", &CaseInsensitive},
-                                                    {"dictionary", &DictionaryRoundTrip},
-                                                    {"keys", &KeysAndIndex}};
-  return twins;
-}
-
 // The output block after each "<!-- output: NAME -->" marker, line by line.
 std::map<std::string, std::vector<std::string>> GuideOutputs() {
   std::map<std::string, std::vector<std::string>> outputs;
@@ -266,10 +250,18 @@ std::map<std::string, std::vector<std::string>> GuideOutputs() {
 }
 
 TEST(Guide, EveryExamplePrintsWhatTheGuideShows) {
+  const std::pair<const char*, void (*)(Program&)> twins[] = {
+      {"fill-and-read", &FillAndRead},
+      {"walk", &Walk},
+      {"remove-while-walking", &RemoveWhileWalking},
+      {"range", &Range},
+      {"case-insensitive", &CaseInsensitive},
+      {"dictionary", &DictionaryRoundTrip},
+      {"keys", &KeysAndIndex}};
   auto outputs = GuideOutputs();
   std::set<std::string> shown;
   for (const auto& [name, lines] : outputs) shown.insert(name);
-  for (const auto& [name, twin] : Twins()) {
+  for (const auto& [name, twin] : twins) {
     EXPECT_EQ(shown.erase(name), 1u) << "examples.md has no output for " << name;
     Program p;
     twin(p);
