@@ -159,38 +159,31 @@ inline uint32_t ModelHash(Kind k, const std::string& text, int n, bool caseSensi
   return h;
 }
 
-struct ModelEntry {
-  std::string name;  // the key's characters as first stored ("" for Integer)
-  int number;        // the key's number
-  Word key;          // the key reference first stored (Integer: the number)
-  Word value;
-  uint32_t hash;
-  int uid = 0;  // which insertion made the entry
-};
-
-// The chained table: new entries go to the front of their chain; growth to
-// the next prime at or above the count moves each chain from the front.
+// The chained table of entries E (key.name, "" for Integer keys, key.number,
+// value, hash): new entries go to the front of their chain; growth to the next
+// prime at or above the count moves each chain from the front.
+template <typename E>
 class TableModel {
  public:
   explicit TableModel(bool caseSensitive, size_t buckets = 193)
       : cs_(caseSensitive), buckets_(buckets) {}
   size_t bucket_count() const { return buckets_.size(); }
-  ModelEntry* Find(const ModelEntry& probe) {
+  E* Find(const E& probe) {
     auto& chain = Chain(probe);
     auto it = std::find_if(chain.begin(), chain.end(), [&](auto& e) { return Same(e, probe); });
     return it == chain.end() ? nullptr : &*it;
   }
-  void Set(const ModelEntry& probe) {
+  void Set(const E& probe) {
     Grow(count_ + 1);
-    if (ModelEntry* e = Find(probe)) {
+    if (E* e = Find(probe)) {
       e->value = probe.value;
       return;
     }
     Chain(probe).insert(Chain(probe).begin(), probe);
     ++count_;
   }
-  void Remove(const ModelEntry& probe) {
-    if (ModelEntry* e = Find(probe)) {
+  void Remove(const E& probe) {
+    if (E* e = Find(probe)) {
       Chain(probe).erase(Chain(probe).begin() + (e - Chain(probe).data()));
       --count_;
     }
@@ -199,25 +192,25 @@ class TableModel {
     for (auto& c : buckets_) c.clear();
     count_ = 0;
   }
-  std::vector<ModelEntry> Order() const {
-    std::vector<ModelEntry> out;
+  std::vector<E> Order() const {
+    std::vector<E> out;
     for (const auto& c : buckets_) out.insert(out.end(), c.begin(), c.end());
     return out;
   }
 
  private:
-  std::vector<ModelEntry>& Chain(const ModelEntry& e) { return buckets_[e.hash % buckets_.size()]; }
-  bool Same(const ModelEntry& a, const ModelEntry& b) const {
-    if (a.name.empty()) return a.number == b.number;
-    return a.name.size() == b.name.size() &&
-           std::equal(a.name.begin(), a.name.end(), b.name.begin(), [&](char x, char y) {
-             return cs_ ? x == y : std::tolower(x) == std::tolower(y);
+  std::vector<E>& Chain(const E& e) { return buckets_[e.hash % buckets_.size()]; }
+  bool Same(const E& a, const E& b) const {
+    const std::string &x = a.key.name, &y = b.key.name;
+    if (x.empty()) return a.key.number == b.key.number;
+    return x.size() == y.size() && std::equal(x.begin(), x.end(), y.begin(), [&](char p, char q) {
+             return cs_ ? p == q : std::tolower(p) == std::tolower(q);
            });
   }
   void Grow(size_t hint) {
     static const uint32_t primes[] = {5, 53, 97, 193, 389, 769, 1543, 3079, 6151, 12289};
     if (hint <= buckets_.size()) return;
-    std::vector<std::vector<ModelEntry>> grown(
+    std::vector<std::vector<E>> grown(
         *std::lower_bound(std::begin(primes), std::end(primes), hint));
     for (auto& chain : buckets_)
       for (auto& e : chain) {
@@ -228,7 +221,7 @@ class TableModel {
   }
 
   bool cs_;
-  std::vector<std::vector<ModelEntry>> buckets_;
+  std::vector<std::vector<E>> buckets_;
   size_t count_ = 0;
 };
 

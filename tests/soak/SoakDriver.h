@@ -34,9 +34,10 @@ class SoakDriver {
   };
   struct Entry {
     Key key;
-    Word keyRef;  // the key reference first stored (Integer: the number)
-    Word value;   // maps only
-    int uid;      // which insertion made the entry
+    Word keyRef;        // the key reference first stored (Integer: the number)
+    Word value;         // maps only
+    int uid;            // which insertion made the entry
+    uint32_t hash = 0;  // hash storage
   };
   // An iterator the program keeps: uid 0 is the end position of generation
   // `gen` (a constructor run again or a new container starts another).
@@ -239,34 +240,18 @@ class SoakDriver {
       if (Same(order[i].key, k)) return static_cast<int>(i);
     return -1;
   }
-  ModelEntry ForTable(const Entry& e) const {
-    ModelEntry t;
-    t.name = s.key == Kind::Integer ? "" : e.key.name;
-    t.number = e.key.number;
-    t.key = e.keyRef;
-    t.value = e.value;
-    t.hash = ModelHash(s.key == Kind::Variant ? Kind::String : s.key, t.name, t.number, cs);
-    t.uid = e.uid;
-    return t;
-  }
-  void FromTable() {
-    std::vector<Entry> next;
-    for (const ModelEntry& t : table.Order()) {
-      Key k;
-      k.name = t.name;
-      k.number = t.number;
-      next.push_back(Entry{k, t.key, t.value, t.uid});
-    }
-    order.swap(next);
+  Entry Hashed(Entry e) const {
+    e.hash = ModelHash(s.key == Kind::Variant ? Kind::String : s.key, e.key.name, e.key.number, cs);
+    return e;
   }
   // value(key) = v or insert(key): the first key stays, a map takes the value.
   void ModelPut(const Key& k, Word ref, Word v) {
     Changed();
     if (m.hash) {
-      ModelEntry t = ForTable(Entry{k, ref, v, nextUid});
+      Entry t = Hashed(Entry{k, ref, v, nextUid});
       if (!table.Find(t)) ++nextUid;
       table.Set(t);
-      FromTable();
+      order = table.Order();
       return;
     }
     int i = Find(k);
@@ -288,15 +273,15 @@ class SoakDriver {
   }
   void ModelErase(size_t from, size_t to) {
     if (m.hash) {
-      for (size_t i = from; i < to; ++i) table.Remove(ForTable(order[i]));
-      FromTable();
+      for (size_t i = from; i < to; ++i) table.Remove(Hashed(order[i]));
+      order = table.Order();
     } else {
       order.erase(order.begin() + from, order.begin() + to);
     }
   }
   void ModelClear(bool newTable) {
     if (newTable)
-      table = TableModel(cs);  // a constructor makes a new table, maybe in the other mode
+      table = TableModel<Entry>(cs);  // a constructor makes a new table, maybe in the other mode
     else
       table.Clear();
     order.clear();
@@ -345,9 +330,9 @@ class SoakDriver {
     order = next;
     Changed();
     if (m.hash) {
-      table = TableModel(cs, static_cast<size_t>(Get(c, "BinCount").i()));
-      for (size_t i = order.size(); i-- > 0;) table.Set(ForTable(order[i]));
-      FromTable();
+      table = TableModel<Entry>(cs, static_cast<size_t>(Get(c, "BinCount").i()));
+      for (size_t i = order.size(); i-- > 0;) table.Set(Hashed(order[i]));
+      order = table.Order();
       return Expect(KeyRefs(order) == keys, "the table's layout differs from its hashes");
     }
     resync = true;
@@ -590,7 +575,7 @@ class SoakDriver {
   std::mt19937 random;
   bool cs;     // the container's case mode now
   bool mixed;  // Variant keys of several types in a tree
-  TableModel table;
+  TableModel<Entry> table;
   std::vector<Entry> order;
   std::optional<std::vector<Entry>> cache;
   Word keysArray = 0, valuesArray = 0;
@@ -719,7 +704,7 @@ inline void SoakDriver::Step() {
         Assign(t.it, "Value as {V}", {}, v);  // reaches the entry, not the cached arrays
         if (entry) {
           order[i].value = v;
-          if (m.hash) table.Find(ForTable(order[i]))->value = v;
+          if (m.hash) table.Find(Hashed(order[i]))->value = v;
         }
       }
       if (Live(t, i) && !entry) Took({kNotFound});
