@@ -27,13 +27,11 @@ constexpr char kOutOfMemoryMessage[] = "Failed to allocate memory.";
 // One member per family and key kind; the last two in their other case mode.
 std::vector<Member> Members() {
   std::vector<Member> out;
-  for (const Member& m : AllMembers()) {
-    std::string n = m.spec.Name();
+  for (const Member& m : AllMembers())
     for (const char* pick :
          {"StringToStringHashMapS", "IntegerToTextOrderedMapS", "VariantHashSetS",
           "TextOrderedSetS", "StringOrderedSetI", "StringToStringOrderedMapI"})
-      if (n == pick) out.push_back(m);
-  }
+      if (m.spec.Name() == pick) out.push_back(m);
   return out;
 }
 

@@ -46,6 +46,11 @@ class SoakDriver {
     int uid;
     int gen;
     bool foreign;  // made by another container
+    // A constructor run in the other case mode leaves earlier iterators with
+    // no position in the new mode (nothing happens with them); one of a
+    // released container may be taken as stale or as another container's; a
+    // table's end position is shared by the tables of one mode.  Any of these
+    // answers is accepted for such a loose iterator.
     bool loose = false;
   };
 
@@ -398,12 +403,6 @@ class SoakDriver {
                                                   Describe(order[index].key));
   }
   bool TookStale() { return Took({kStale}); }
-  // A constructor run in the other case mode leaves earlier iterators with no
-  // position in the new mode (nothing happens with them); one of a released
-  // container may be taken as stale or as another container's; a table's end
-  // position is shared by the tables of one mode.  Any of these answers is
-  // accepted for such an iterator.
-  bool FromBefore(const Kept& t) const { return t.loose; }
   void NewGeneration(bool released, bool newCs) {
     for (Kept& k : kept) k.loose = k.loose || released || newCs != cs || (m.hash && k.uid == 0);
     ++generation;
@@ -412,11 +411,11 @@ class SoakDriver {
   // After a call through t, at index i: a loose iterator may be refused, a
   // stale one must be.  True when t is live and the call's result counts.
   bool Live(const Kept& t, int i) {
-    if (FromBefore(t))
+    if (t.loose)
       StaleOrEnd();
     else if (i < 0)
       TookStale();
-    return !FromBefore(t) && i >= 0;
+    return !t.loose && i >= 0;
   }
 
   // ---- The full comparison: properties, arrays (cache included), walks.
@@ -689,7 +688,7 @@ inline void SoakDriver::Step() {
       int i = IndexOf(t);
       bool entry = i >= 0 && static_cast<size_t>(i) < order.size();
       size_t what = m.set ? 0 : Below(3);
-      if (FromBefore(t)) {
+      if (t.loose) {
         Call(t.it, what == 0 ? "Key as {K}" : "Value as {V}");
         StaleOrEnd();
         break;
@@ -735,8 +734,8 @@ inline void SoakDriver::Step() {
         break;
       }
       int from = IndexOf(*a), to = IndexOf(*b);
-      if (a->foreign || b->foreign || FromBefore(*a) ||
-          FromBefore(*b)) {  // a stale one beside it may or may not be noticed
+      // A stale one beside a foreign or loose one may or may not be noticed.
+      if (a->foreign || b->foreign || a->loose || b->loose) {
         if (h.ExceptionPending()) TookStale();
         break;
       }
@@ -754,7 +753,7 @@ inline void SoakDriver::Step() {
       if (kept.size() < 2) break;
       const Kept& a = kept[Below(kept.size())];
       const Kept& b = kept[Below(kept.size())];
-      if (a.foreign || b.foreign || FromBefore(a) || FromBefore(b)) break;
+      if (a.foreign || b.foreign || a.loose || b.loose) break;
       bool same = a.uid == b.uid && (a.uid != 0 || a.gen == b.gen);
       Expect(Equal(a.it, b.it) == same, "isEqual");
       Expect((Call(b.it, "isNotEqual(other as {I}) as boolean", {a.it}) != 0) == !same,
