@@ -50,9 +50,6 @@ struct MemberSpec {
     return className.substr(0, className.size() - 3) + (caseSensitive ? "S" : "I");
   }
 };
-inline void PrintTo(const MemberSpec& s, std::ostream* os) {
-  *os << s.Name();
-}
 
 struct Member {
   MemberSpec spec;
@@ -105,20 +102,43 @@ inline std::string TextOf(const char* prefix, int n, bool upper) {
   return s;
 }
 
-// A host value of kind k for number n, released by the host at the end of the
-// test.  Integers are the number itself.  Variants hold a String.
-inline Word Make(Host& host, Kind k, const char* prefix, int n, bool upper = false) {
-  if (k == Kind::Integer) return static_cast<Word>(n);
-  std::string text = TextOf(prefix, n, upper);
-  Word w = standin::W(host.NewText(text));
-  if (k != Kind::Text) {
+// A host value of kind k holding text (a Variant holds it as a String),
+// released by the host at the end of the test.
+inline Word MakeText(Host& host, Kind k, const std::string& text) {
+  Word w = k == Kind::Text ? standin::W(host.NewText(text)) : standin::W(host.NewString(text));
+  if (k == Kind::Variant) {
+    Word v = standin::W(host.NewVariantString(reinterpret_cast<REALstring>(w)));
     host.Release(w);
-    REALstring s = host.NewString(text);
-    w = k == Kind::String ? standin::W(s) : standin::W(host.NewVariantString(s));
-    if (k == Kind::Variant) host.Release(s);
+    w = v;
   }
   host.ReleaseAtEnd(w);
   return w;
+}
+// The same for number n: an Integer is the number itself.
+inline Word Make(Host& host, Kind k, const char* prefix, int n, bool upper = false) {
+  return k == Kind::Integer ? static_cast<Word>(n) : MakeText(host, k, TextOf(prefix, n, upper));
+}
+
+// What a host value of kind k holds, as text.
+inline std::string Content(Host& h, Kind k, Word w) {
+  switch (k) {
+    case Kind::Integer:
+      return std::to_string(static_cast<int32_t>(w));
+    case Kind::String:
+      return w == 0 ? "" : h.StringUTF8(reinterpret_cast<REALstring>(w));
+    case Kind::Text:
+      return w == 0 ? "" : h.TextUTF8(reinterpret_cast<REALtext>(w));
+    case Kind::Variant: {
+      // The host describes a Variant as '... code 8 "k1", ...' or '... code 2 -4, ...'.
+      std::string d = h.Describe(w);
+      size_t at = d.find(" code ");
+      if (at == std::string::npos) return d;
+      at = d.find(' ', at + 6) + 1;
+      if (d[at] == '"') return d.substr(at + 1, d.find('"', at + 1) - at - 1);
+      return d.substr(at, d.find(',', at) - at);
+    }
+  }
+  return "";
 }
 
 inline int32_t ArrayType(Kind k) {
@@ -139,38 +159,31 @@ inline uint32_t ModelHash(Kind k, const std::string& text, int n, bool caseSensi
   return h;
 }
 
-struct ModelEntry {
-  std::string name;  // the key's characters as first stored ("" for Integer)
-  int number;        // the key's number
-  Word key;          // the key reference first stored (Integer: the number)
-  Word value;
-  uint32_t hash;
-  int uid = 0;  // which insertion made the entry
-};
-
-// The chained table: new entries go to the front of their chain; growth to
-// the next prime at or above the count moves each chain from the front.
+// The chained table of entries E (key.name, "" for Integer keys, key.number,
+// value, hash): new entries go to the front of their chain; growth to the next
+// prime at or above the count moves each chain from the front.
+template <typename E>
 class TableModel {
  public:
   explicit TableModel(bool caseSensitive, size_t buckets = 193)
       : cs_(caseSensitive), buckets_(buckets) {}
   size_t bucket_count() const { return buckets_.size(); }
-  ModelEntry* Find(const ModelEntry& probe) {
+  E* Find(const E& probe) {
     auto& chain = Chain(probe);
     auto it = std::find_if(chain.begin(), chain.end(), [&](auto& e) { return Same(e, probe); });
     return it == chain.end() ? nullptr : &*it;
   }
-  void Set(const ModelEntry& probe) {
+  void Set(const E& probe) {
     Grow(count_ + 1);
-    if (ModelEntry* e = Find(probe)) {
+    if (E* e = Find(probe)) {
       e->value = probe.value;
       return;
     }
     Chain(probe).insert(Chain(probe).begin(), probe);
     ++count_;
   }
-  void Remove(const ModelEntry& probe) {
-    if (ModelEntry* e = Find(probe)) {
+  void Remove(const E& probe) {
+    if (E* e = Find(probe)) {
       Chain(probe).erase(Chain(probe).begin() + (e - Chain(probe).data()));
       --count_;
     }
@@ -179,25 +192,25 @@ class TableModel {
     for (auto& c : buckets_) c.clear();
     count_ = 0;
   }
-  std::vector<ModelEntry> Order() const {
-    std::vector<ModelEntry> out;
+  std::vector<E> Order() const {
+    std::vector<E> out;
     for (const auto& c : buckets_) out.insert(out.end(), c.begin(), c.end());
     return out;
   }
 
  private:
-  std::vector<ModelEntry>& Chain(const ModelEntry& e) { return buckets_[e.hash % buckets_.size()]; }
-  bool Same(const ModelEntry& a, const ModelEntry& b) const {
-    if (a.name.empty()) return a.number == b.number;
-    return a.name.size() == b.name.size() &&
-           std::equal(a.name.begin(), a.name.end(), b.name.begin(), [&](char x, char y) {
-             return cs_ ? x == y : std::tolower(x) == std::tolower(y);
+  std::vector<E>& Chain(const E& e) { return buckets_[e.hash % buckets_.size()]; }
+  bool Same(const E& a, const E& b) const {
+    const std::string &x = a.key.name, &y = b.key.name;
+    if (x.empty()) return a.key.number == b.key.number;
+    return x.size() == y.size() && std::equal(x.begin(), x.end(), y.begin(), [&](char p, char q) {
+             return cs_ ? p == q : std::tolower(p) == std::tolower(q);
            });
   }
   void Grow(size_t hint) {
     static const uint32_t primes[] = {5, 53, 97, 193, 389, 769, 1543, 3079, 6151, 12289};
     if (hint <= buckets_.size()) return;
-    std::vector<std::vector<ModelEntry>> grown(
+    std::vector<std::vector<E>> grown(
         *std::lower_bound(std::begin(primes), std::end(primes), hint));
     for (auto& chain : buckets_)
       for (auto& e : chain) {
@@ -208,7 +221,7 @@ class TableModel {
   }
 
   bool cs_;
-  std::vector<std::vector<ModelEntry>> buckets_;
+  std::vector<std::vector<E>> buckets_;
   size_t count_ = 0;
 };
 

@@ -27,13 +27,11 @@ constexpr char kOutOfMemoryMessage[] = "Failed to allocate memory.";
 // One member per family and key kind; the last two in their other case mode.
 std::vector<Member> Members() {
   std::vector<Member> out;
-  for (const Member& m : AllMembers()) {
-    std::string n = m.spec.Name();
+  for (const Member& m : AllMembers())
     for (const char* pick :
          {"StringToStringHashMapS", "IntegerToTextOrderedMapS", "VariantHashSetS",
           "TextOrderedSetS", "StringOrderedSetI", "StringToStringOrderedMapI"})
-      if (n == pick) out.push_back(m);
-  }
+      if (m.spec.Name() == pick) out.push_back(m);
   return out;
 }
 
@@ -77,12 +75,6 @@ class Driver {
                            : h.NewVariantString(reinterpret_cast<REALstring>(w));
   }
   std::string Decl(const char* pattern) const { return s.Decl(pattern); }
-  std::string Show(Kind k, Word w) const {
-    return k == Kind::Integer  ? std::to_string(static_cast<int32_t>(w))
-           : k == Kind::String ? h.StringUTF8(reinterpret_cast<REALstring>(w))
-           : k == Kind::Text   ? h.TextUTF8(reinterpret_cast<REALtext>(w))
-                               : h.Describe(w);
-  }
   void Drop(Word w) {
     if (w != 0 && h.IsHostValue(w)) h.Release(w);
   }
@@ -125,7 +117,7 @@ class Driver {
       EXPECT_EQ(h.Call(c, Decl("CountKey(key as {K}) as integer"), {Key(i)}).i(), 1) << i;
       if (m_.set) continue;
       Word v = h.Call(c, Decl("value(key as {K}) as {V}"), {Key(i)});
-      EXPECT_EQ(Show(s.value, v), Show(s.value, Val(i))) << i;
+      EXPECT_EQ(Content(h, s.value, v), Content(h, s.value, Val(i))) << i;
       if (s.value != Kind::Integer) Drop(v);
     }
     EXPECT_NO_RAISE(h);
