@@ -172,11 +172,13 @@ class Container {
   static REALarray Keys(REALobject self) {
     Data* d = DataOf(self);
     BuildCache(d);
+    if (d->keysCache != nullptr) d->handedOut |= kKeysHandedOut;
     return ShareArray(d->keysCache);
   }
   static REALarray Values(REALobject self) {
     Data* d = DataOf(self);
     BuildCache(d);
+    if (d->valuesCache != nullptr) d->handedOut |= kValuesHandedOut;
     return ShareArray(d->valuesCache);
   }
   static void AddKeys(REALobject self, REALarray target) { AddTo<true>(self, target); }
@@ -344,6 +346,7 @@ class Container {
   static void DropCache(Data* d) {
     if constexpr (Shape::kHasValues) ReleaseArray(d->valuesCache);
     ReleaseArray(d->keysCache);
+    d->handedOut = 0;
   }
   static void Discard(Data* d) {
     DropCache(d);
@@ -421,11 +424,17 @@ class Container {
     BuildCache(d);
     R out = R();
     if (d->keysCache != nullptr) {
-      if constexpr (OfKeys) {
-        HostOwnArrayGet(d->keysCache, index, &out);
-      } else {
-        HostOwnArrayGet(d->valuesCache, index, &out);
+      // An array the program never had still holds Count elements: its
+      // bounds need not be asked.  One it had may have been resized.
+      REALarray array = d->keysCache;
+      uint8_t given = kKeysHandedOut;
+      if constexpr (!OfKeys) {
+        array = d->valuesCache;
+        given = kValuesHandedOut;
       }
+      const int32_t count =
+          (d->handedOut & given) != 0 ? -1 : Dispatch(d, [](auto& t) { return t.Count(); });
+      HostOwnArrayGet(array, index, &out, count);
       return out;
     }
     if (!HasTable(d) || index < 0) return out;

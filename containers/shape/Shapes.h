@@ -15,8 +15,13 @@ namespace kdt {
 inline constexpr char kOtherIteratorIsNil[] = "other iterator is nil";
 inline constexpr char kIteratorIsNil[] = "Iterator is nil";
 
+// The cached arrays that Keys or Values gave the program, which may change
+// them: until then the container alone knows what they hold.
+inline constexpr uint8_t kKeysHandedOut = 1, kValuesHandedOut = 2;
+
 // Instance data of a map (24 bytes): the table of its case mode, the arrays
-// of keys and values it last handed out, and the host-read case flag.
+// of keys and values it keeps until the next change, the host-read case
+// flag, and which of those arrays the program has been given.
 template <typename TableS, typename TableI>
 struct MapData {
   TableS* tableS;
@@ -24,7 +29,8 @@ struct MapData {
   REALarray keysCache;
   REALarray valuesCache;
   uint8_t caseSensitive;  // read by the host itself (standard getter)
-  uint8_t unused[7];
+  uint8_t handedOut;      // kKeysHandedOut | kValuesHandedOut
+  uint8_t unused[6];
 };
 using AnyMapData = MapData<void, void>;
 static_assert(sizeof(AnyMapData) == 24 && offsetof(AnyMapData, caseSensitive) == 16,
@@ -36,7 +42,8 @@ struct SetData {
   TableS* tableS;
   TableI* tableI;
   uint8_t caseSensitive;  // read by the host itself (standard getter)
-  uint8_t unused[3];
+  uint8_t handedOut;      // kKeysHandedOut
+  uint8_t unused[2];
   REALarray keysCache;
 };
 using AnySetData = SetData<void, void>;

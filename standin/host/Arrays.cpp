@@ -242,6 +242,20 @@ REALarray Host::NewArray(int32_t typeCode, const std::vector<Word>& elements) {
   return reinterpret_cast<REALarray>(a->block);
 }
 
+void Host::ResizeArray(REALarray array, int32_t count) {
+  HostLock lock;
+  State& s = *state_;
+  ArrayValue* a = UseArray(s, kTestApi, array, -1);
+  if (!a || count < 0) return;
+  const int element = ElementOf(a->elementType);
+  for (size_t i = static_cast<size_t>(count); i < a->elements.size(); ++i)
+    if (element != kInteger && a->elements[i] != 0)
+      if (Value* v = s.Use(kTestApi, a->elements[i], kElementMasks[element], true, "an element"))
+        s.Drop(v);
+  a->elements.resize(static_cast<size_t>(count), 0);
+  s.SetStorageWords(a);
+}
+
 std::vector<Word> Host::Elements(REALarray array) const {
   HostLock lock;
   auto* a = UseArray(*state_, kTestApi, array, -1);

@@ -280,6 +280,9 @@ class Host {
   REALobject NewDictionary();
   // The array takes its own references on the elements; the test keeps its own.
   REALarray NewArray(int32_t typeCode, const std::vector<Word>& elements = {});
+  // The program resizes an array it holds: elements beyond count are let go,
+  // new ones are 0 or nil.
+  void ResizeArray(REALarray array, int32_t count);
   REALobject NewInstance(const std::string& className);
   // NewInstance, then the constructor call.
   REALobject New(const std::string& className, const std::string& constructor = "",

@@ -765,7 +765,23 @@ inline void SoakDriver::Step() {
     case 20:  // an iterator of the other container, or of the other case mode, among ours
       KeepIt(Kept{KeepObject(Call(other, Below(2) ? "first as {I}" : "last as {I}")), 0, 0, true});
       break;
-    case 21: {  // Key(index) or ValueAtIndex, in and out of range
+    case 21: {              // Key(index) or ValueAtIndex, in and out of range
+      if (Below(8) == 0) {  // the program shrinks the Keys array it holds: Key(index) follows it
+        const size_t n = Cached().size();
+        Word array = KeysObject(c);
+        if (array == 0) break;
+        const int32_t left = static_cast<int32_t>(Below(n + 1));
+        h.ResizeArray(reinterpret_cast<REALarray>(array), left);
+        Expect(Keep(s.key, Call(c, "Key(index as integer) as {K}", {left})) == 0,
+               "Key(index) beyond the program's shrunk array");
+        Took({"OutOfBoundsException: Parameter index  is too big. Range is 0 to " +
+              std::to_string(left - 1) + ", but value is " + std::to_string(left) + "."});
+        // A change: the container's own arrays again.
+        Expect(Call(c, "Remove(key as {K}) as integer", {k}) == (present ? 1u : 0u), "Remove(key)");
+        Changed();
+        if (present) ModelErase(at, at + 1);
+        break;
+      }
       int32_t i = static_cast<int32_t>(Below(order.size() + 4)) - 2;
       const std::vector<Entry>& snapshot = Cached();
       bool ofKeys = m.set || Below(2) == 0;
