@@ -25,8 +25,8 @@
 
 namespace kdt {
 
-// Container: a std::map or std::multimap over a PoolAllocator.  SlotOf::Get(element) gives the slot
-// stored with an element.
+// Container: a std::map or std::multimap over a PoolAllocator.
+// SlotOf::Get(element) gives the slot stored with an element.
 template <typename Container, typename SlotOf>
 class PositionTree : public PositionTable {
  public:
