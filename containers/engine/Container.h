@@ -437,8 +437,9 @@ class Container {
       HostOwnArrayGet(array, index, &out, count);
       return out;
     }
-    if (!HasTable(d) || index < 0) return out;
-    // No array could be made: walk the table instead.
+    // No array could be made: a map walks its table instead; a set answers
+    // nil.
+    if (!Shape::kHasValues || !HasTable(d) || index < 0) return out;
     return Dispatch(d, [&](auto& t) {
       using T = std::decay_t<decltype(t)>;
       if (index >= t.Count()) return R();
