@@ -1,0 +1,186 @@
+#!/usr/bin/env python3
+"""Runs the mutation list against the test suite (see scripts/mutate.sh).
+
+Each mutation replaces one exact line fragment of one product file.  The
+script copies the tracked sources to a scratch folder, builds the plain
+configuration there once, checks that the suite passes, then for each
+mutation: applies it, rebuilds, runs the suite until the first failure, and
+puts the file back.  A mutation that the suite does not notice survives.
+"""
+import os
+import random
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+LIST = os.path.join(ROOT, "tests", "mutations.txt")
+SCRATCH = os.path.join(ROOT, "build", "mutate")
+SOURCE = os.path.join(SCRATCH, "src")
+BUILD = os.path.join(SOURCE, "build", "plain")
+
+
+def parse(path):
+    """The list: blocks headed by [name], with file:, find:, replace: and an
+    optional equivalent: line giving why the mutation cannot change a result."""
+    mutations, current = [], None
+    with open(path, encoding="utf-8") as f:
+        for number, raw in enumerate(f, 1):
+            line = raw.rstrip("\n")
+            if not line.strip() or line.lstrip().startswith("#"):
+                continue
+            header = re.fullmatch(r"\[([A-Za-z0-9_.-]+)\]", line.strip())
+            if header:
+                current = {"name": header.group(1), "line": number}
+                mutations.append(current)
+                continue
+            key, sep, value = line.partition(":")
+            if current is None or not sep or key not in ("file", "find", "replace", "equivalent"):
+                sys.exit(f"{path}:{number}: cannot read this line")
+            value = value[1:] if value.startswith(" ") else value
+            # "\n" in a fragment stands for a line break.
+            current[key] = value.replace("\\n", "\n") if key in ("find", "replace") else value
+    names = set()
+    for m in mutations:
+        for key in ("file", "find", "replace"):
+            if key not in m:
+                sys.exit(f"{path}:{m['line']}: mutation {m['name']} has no {key}:")
+        if m["name"] in names:
+            sys.exit(f"{path}:{m['line']}: mutation {m['name']} is listed twice")
+        names.add(m["name"])
+    return mutations
+
+
+def run(args, log, **kw):
+    with open(log, "w") as out:
+        return subprocess.run(args, stdout=out, stderr=subprocess.STDOUT, **kw).returncode
+
+
+def env():
+    e = dict(os.environ)
+    # The scratch copy shares the compiler cache with the checkout's builds.
+    e["CCACHE_BASEDIR"] = SOURCE
+    e["CCACHE_NOHASHDIR"] = "1"
+    e["ASAN_OPTIONS"] = "detect_leaks=0"
+    return e
+
+
+def copy_sources():
+    files = subprocess.run(["git", "ls-files"], cwd=ROOT, capture_output=True, text=True,
+                           check=True).stdout.split("\n")
+    for rel in filter(None, files):
+        src, dst = os.path.join(ROOT, rel), os.path.join(SOURCE, rel)
+        if not os.path.isfile(src):
+            continue
+        os.makedirs(os.path.dirname(dst), exist_ok=True)
+        # Unchanged files keep their times, so the scratch build stays current.
+        if not os.path.exists(dst) or open(src, "rb").read() != open(dst, "rb").read():
+            shutil.copy2(src, dst)
+
+
+def build():
+    if not os.path.exists(os.path.join(BUILD, "CMakeCache.txt")):
+        launcher = []
+        if shutil.which("ccache"):
+            launcher = ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"]
+        code = run(["cmake", "-S", SOURCE, "-B", BUILD,
+                    "-DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-armhf.cmake",
+                    "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DKDT_BUILD_BENCHMARKS=OFF"] + launcher,
+                   os.path.join(SCRATCH, "configure.log"), cwd=SOURCE, env=env())
+        if code != 0:
+            sys.exit("mutate: the scratch copy does not configure (build/mutate/configure.log)")
+    return run(["cmake", "--build", BUILD, "-j", str(os.cpu_count() or 2), "--target", "kdt_tests"],
+               os.path.join(SCRATCH, "build.log"), env=env()) == 0
+
+
+def failing_tests():
+    """Runs the suite until the first failure; returns the names that failed."""
+    failed = os.path.join(BUILD, "Testing", "Temporary", "LastTestsFailed.log")
+    if os.path.exists(failed):
+        os.remove(failed)
+    run(["ctest", "-j", str(os.cpu_count() or 2), "--stop-on-failure", "--timeout", "300"],
+        os.path.join(SCRATCH, "test.log"), cwd=BUILD, env=env())
+    if not os.path.exists(failed):
+        return []
+    return [line.split(":", 1)[-1].strip() for line in open(failed) if line.strip()]
+
+
+def choose(mutations, names, smoke):
+    if names:
+        known = {m["name"]: m for m in mutations}
+        missing = [n for n in names if n not in known]
+        if missing:
+            sys.exit("mutate: no such mutation: " + ", ".join(missing))
+        return [known[n] for n in names]
+    if smoke:
+        # A few mutations of small source files, a different few each day, so
+        # that CI sees the machinery kill mutants without paying for the list.
+        cheap = [m for m in mutations if "equivalent" not in m and m["file"].endswith(".cpp")]
+        return random.Random(time.strftime("%Y-%m-%d")).sample(cheap, min(smoke, len(cheap)))
+    return mutations
+
+
+def check(mutations, root):
+    """Whether every mutation still finds its text once, and changes it."""
+    bad = []
+    for m in mutations:
+        path = os.path.join(root, m["file"])
+        count = open(path, encoding="utf-8").read().count(m["find"]) if os.path.exists(path) else 0
+        if count != 1 or m["find"] == m["replace"]:
+            bad.append(f"{m['name']}: the text to replace occurs {count} times in {m['file']} "
+                       f"(tests/mutations.txt:{m['line']})")
+    return bad
+
+
+def main(argv):
+    smoke = 0
+    if argv == ["--check"]:
+        bad = check(parse(LIST), ROOT)
+        print("\n".join(bad) or f"mutate: all {len(parse(LIST))} mutations apply")
+        return 1 if bad else 0
+    if argv and argv[0].startswith("--smoke"):
+        smoke = int(argv[0].partition("=")[2] or 3)
+        argv = argv[1:]
+    mutations = parse(LIST)
+    chosen = choose(mutations, argv, smoke)
+    os.makedirs(SOURCE, exist_ok=True)
+    copy_sources()
+    bad = check(chosen, SOURCE)
+    if bad:
+        sys.exit("mutate: " + "\nmutate: ".join(bad))
+    if not build():
+        sys.exit("mutate: the unmutated scratch copy does not build (build/mutate/build.log)")
+    if failing_tests():
+        sys.exit("mutate: the suite fails without a mutation (build/mutate/test.log)")
+    killed = survived = 0
+    for m in chosen:
+        if "equivalent" in m:
+            print(f"equivalent {m['name']}: {m['equivalent']}", flush=True)
+            continue
+        path = os.path.join(SOURCE, m["file"])
+        original = open(path, encoding="utf-8").read()
+        started = time.time()
+        try:
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(original.replace(m["find"], m["replace"], 1))
+            if not build():
+                sys.exit(f"mutate: {m['name']} does not build (build/mutate/build.log)")
+            failed = failing_tests()
+        finally:
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(original)
+        took = f"{time.time() - started:.0f} s"
+        if failed:
+            killed += 1
+            print(f"killed     {m['name']} by {failed[0]} ({took})", flush=True)
+        else:
+            survived += 1
+            print(f"SURVIVED   {m['name']} ({m['file']}) ({took})", flush=True)
+    print(f"{killed} killed, {survived} survived")
+    return 0 if survived == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
