@@ -3,6 +3,7 @@
 // sizes and counts kept in docs/class-reference.txt.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -70,16 +71,17 @@ TEST_P(Registration, ClassesAsTheHostReceivesThem) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Hosts, Registration,
-                         ::testing::Values(HostCase{2019.0, false, 13}, HostCase{2015.0, false, 13},
-                                           HostCase{2014.99, false, 13},
-                                           HostCase{2013.035, false, 12},
-                                           HostCase{2013.0, false, 11}, HostCase{2012.5, false, 10},
-                                           HostCase{2011.0, false, 9}, HostCase{2019.0, true, 9}),
-                         [](const ::testing::TestParamInfo<HostCase>& info) {
-                           std::string name =
-                               std::to_string(static_cast<int>(info.param.version * 100));
-                           return info.param.hideVersion ? "NoVersionEntry" : "Host" + name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Hosts, Registration,
+    ::testing::Values(HostCase{2019.0, false, 13}, HostCase{2015.0, false, 13},
+                      HostCase{2014.99, false, 13}, HostCase{2013.04, false, 13},
+                      HostCase{2013.035, false, 12}, HostCase{2013.03, false, 12},
+                      HostCase{2013.0, false, 11}, HostCase{2012.5, false, 10},
+                      HostCase{2012.0, false, 10}, HostCase{2011.0, false, 9},
+                      HostCase{2019.0, true, 9}),
+    [](const ::testing::TestParamInfo<HostCase>& info) {
+      std::string name = std::to_string(std::lround(info.param.version * 1000));
+      return info.param.hideVersion ? "NoVersionEntry" : "Host" + name;
+    });
 
 }  // namespace

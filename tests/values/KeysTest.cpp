@@ -84,7 +84,7 @@ const StringRow kStrings[] = {
     {"xyz", kUnconvertible, true, 0, 0, 0, 0, 9},
     {"ABC", kEncodingMacRoman, true, 17763, 26499, 1, 2, 4},
     {std::string("\xFF\xFE\x41\0b\0", 6), kEncodingUTF16, true, 1138, 1650, 2, 1, 1},
-    {"Hello World", kEncodingASCII, false, 18131988, 18131988, 3, 6, 8},
+    {"Hello Zorld", kEncodingASCII, false, 19901460, 19901460, 3, 6, 8},
     {std::string("a\0b\0", 4), kEncodingUTF16, true, 1650, 1650, 4, 1, 1},
     {std::string("\xFE\xFF\0a\0b", 6), kEncodingUTF16, false, 1650, 1650, 4, 1, 1},
     {std::string("ab\0c", 4), kEncodingUTF8, true, 422499, 422499, 4, 1, 2},
@@ -94,7 +94,7 @@ const StringRow kStrings[] = {
     {"abcd", kEncodingISOLatin1, false, 424084, 424084, 6, 3, 5},
     // Bytes above 0x7F labelled ASCII: own UTF-8 bytes before 2017.0.
     {"caf\xC3\xA9", kEncodingASCII, true, kAnyHash, 8025549, 8, 5, 7},
-    {"hello world", kEncodingWindowsLatin1, true, 18131988, 18131988, 9, 6, 8},
+    {"hello zorld", kEncodingWindowsLatin1, true, 19901460, 19901460, 9, 6, 8},
     {"\xC3\x89", kEncodingUTF8, false, 3257, 233, 10, 7, 10},                // U+00C9
     {std::string("\xE9\0", 2), kEncodingUTF16, true, 3289, 233, 11, 8, 10},  // U+00E9
     {"\xE9", kEncodingISOLatin1, true, 3289, 233, 11, 8, 10},

@@ -20,7 +20,9 @@ inline standin::Options HostAt(double version, std::initializer_list<const char*
 
 // The three host generations the library distinguishes: own bytes and
 // REALConvertString; PluginGetStringData with in-place arrays; accessors only.
-inline const double kGenerations[] = {2005.0, 2012.5, 2019.0};
+// The later two at their first version, so that a threshold moved by a
+// little is seen.
+inline const double kGenerations[] = {2005.0, 2012.0, 2017.0};
 
 inline std::string GenerationName(const ::testing::TestParamInfo<double>& info) {
   return "Host" + std::to_string(static_cast<int>(info.param * 10));
