@@ -33,6 +33,11 @@ for config in plain sanitize; do
   [ "$config" = plain ] && { bash scripts/check-glibc.sh "$dir/libkdtcontainers.so" || status=1; }
   (cd "$dir" && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j"$jobs") || status=1
   took "$config tests"
+  # A few mutations, to show that the suite still notices faults.
+  if [ "$config" = plain ]; then
+    bash scripts/mutate.sh --smoke || status=1
+    took "mutation smoke"
+  fi
 done
 # A short soak of every member on the sanitizer build.
 KDT_SOAK_BUILD=build/test-sanitize bash scripts/soak.sh 1 20000 || status=1
