@@ -76,7 +76,7 @@ TEST(ThreadStress, ContainersOfDifferentThreadsDoNotMeet) {
 TEST(ThreadStress, DictionariesOfDifferentThreadsDoNotMeet) {
   standin::TestHost host;
   const uint64_t rounds = Scaled(300);
-  constexpr int kEntries = 12;
+  constexpr int kEntries = 16;
   const char* const kMap = "IntegerToIntegerHashMapKDT";
   const std::string kValue = "value(key as integer) as integer";
   std::vector<int> wrong(kThreads, 0);
