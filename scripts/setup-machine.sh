@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on a fresh Debian machine.
 set -euo pipefail
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
 need=()
 command -v arm-linux-gnueabihf-g++ >/dev/null || need+=(crossbuild-essential-armhf)
 command -v qemu-arm >/dev/null || need+=(qemu-user)
@@ -10,8 +12,22 @@ command -v cmake >/dev/null || need+=(cmake)
 [ -e /usr/arm-linux-gnueabihf/lib/libubsan.so.1 ] || need+=(libubsan1-armhf-cross)
 command -v clang-format >/dev/null || need+=(clang-format)
 if [ ${#need[@]} -gt 0 ]; then
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO=sudo
   $SUDO apt-get update
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${need[@]}"
+fi
+# The race detector (scripts/race.sh): the armhf valgrind package, unpacked
+# into a folder of its own rather than installed, since only its DRD tool,
+# started directly under qemu-arm, is used.
+valgrind_root="${KDT_VALGRIND_ROOT:-/opt/kdt/valgrind-armhf}"
+if [ ! -x "$valgrind_root/usr/libexec/valgrind/drd-arm-linux" ]; then
+  if ! dpkg --print-foreign-architectures | grep -qx armhf; then
+    $SUDO dpkg --add-architecture armhf
+    $SUDO apt-get update
+  fi
+  download="$(mktemp -d)"
+  (cd "$download" && { apt-get download valgrind:armhf ||
+    { $SUDO apt-get update && apt-get download valgrind:armhf; }; })
+  $SUDO mkdir -p "$valgrind_root"
+  $SUDO dpkg-deb -x "$download"/valgrind_*_armhf.deb "$valgrind_root"
+  rm -rf "$download"
 fi

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything twice (plain, and with AddressSanitizer + UBSan) and runs
-# every test under qemu-arm in both builds, plus the format, export and glibc
-# checks, then builds and verifies the release package.
+# every test under qemu-arm in both builds, the thread tests once more under a
+# race detector on the plain build, plus the format, export and glibc checks,
+# then builds and verifies the release package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-machine.sh
@@ -33,8 +34,10 @@ for config in plain sanitize; do
   [ "$config" = plain ] && { bash scripts/check-glibc.sh "$dir/libkdtcontainers.so" || status=1; }
   (cd "$dir" && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j"$jobs") || status=1
   took "$config tests"
-  # A few mutations, to show that the suite still notices faults.
   if [ "$config" = plain ]; then
+    bash scripts/race.sh "$dir" || status=1
+    took "race detector"
+    # A few mutations, to show that the suite still notices faults.
     bash scripts/mutate.sh --smoke || status=1
     took "mutation smoke"
   fi

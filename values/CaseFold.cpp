@@ -17,21 +17,22 @@ constexpr Folding kFoldings[] = {
 };
 static_assert(sizeof(kFoldings) / sizeof(kFoldings[0]) == 724, "Unicode 3.2.0 folds 724 units");
 
+// Built by the compiler: the table is in the library's read-only data from
+// the start, so no thread ever sees it being filled.
 struct FoldTable {
   uint16_t units[65536];
-  FoldTable() {
+  constexpr FoldTable() : units() {
     for (uint32_t u = 0; u < 65536; ++u) units[u] = static_cast<uint16_t>(u);
     for (const Folding& f : kFoldings) units[f.unit] = f.folded;
   }
 };
 
+constexpr FoldTable kFoldTable;
+
 }  // namespace
 
 const uint16_t* CaseFoldTable() {
-  // Filled completely under the one-time initialisation of a local static,
-  // so no thread reads a partly built table.
-  static const FoldTable* const table = new FoldTable();
-  return table->units;
+  return kFoldTable.units;
 }
 
 }  // namespace kdt

@@ -8,12 +8,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cinttypes>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <mutex>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -31,48 +29,6 @@ namespace detail {
 
 Host::State* g_state = nullptr;
 kdt::HostFunction g_entryFunctions[kEntryCount] = {};
-
-namespace {
-struct HostMutex {
-  std::mutex mutex;
-  std::atomic<std::thread::id> owner{};
-  int depth = 0;  // of the owner
-};
-HostMutex g_hostMutex;
-}  // namespace
-
-HostLock::HostLock() {
-  HostMutex& h = g_hostMutex;
-  if (h.owner.load(std::memory_order_relaxed) == std::this_thread::get_id()) {
-    ++h.depth;
-    return;
-  }
-  h.mutex.lock();
-  h.owner.store(std::this_thread::get_id(), std::memory_order_relaxed);
-  h.depth = 1;
-}
-
-HostLock::~HostLock() {
-  HostMutex& h = g_hostMutex;
-  if (--h.depth > 0) return;
-  h.owner.store(std::thread::id(), std::memory_order_relaxed);
-  h.mutex.unlock();
-}
-
-Unlocked::Unlocked() {
-  HostMutex& h = g_hostMutex;
-  depth_ = h.depth;
-  h.depth = 0;
-  h.owner.store(std::thread::id(), std::memory_order_relaxed);
-  h.mutex.unlock();
-}
-
-Unlocked::~Unlocked() {
-  HostMutex& h = g_hostMutex;
-  h.mutex.lock();
-  h.owner.store(std::this_thread::get_id(), std::memory_order_relaxed);
-  h.depth = depth_;
-}
 
 namespace {
 
@@ -557,6 +513,7 @@ void Host::State::Destroy(Value* v) {
     }
     case Kind::Dictionary: {
       auto* d = static_cast<DictionaryValue*>(v);
+      Unbind(d);
       auto entries = std::move(d->entries);
       d->entries.clear();
       for (auto& kv : entries) {

@@ -16,6 +16,7 @@
 //   // the TestHost's end checks report leaks, violations and untaken exceptions
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -56,6 +57,10 @@ enum VariantCode : int32_t {
 };
 
 using PluginMainFunction = void (*)(kdt::HostResolverFunction);
+
+// How many Dictionaries may have loaded methods at once: the methods of each
+// have addresses of their own, from a fixed supply.
+constexpr size_t kMethodBindings = 1024;
 
 // How a Host is set up.  Every field has a working default: a 2019.0 host
 // that loads a fresh copy of the plug-in and knows every entry.

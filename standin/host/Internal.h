@@ -215,6 +215,7 @@ struct ExceptionValue : Value {
 struct DictionaryValue : Value {
   Word words[4] = {};
   std::vector<std::pair<Value*, Value*>> entries;  // both held (nil allowed)
+  int binding = -1;  // the slot of its loaded methods; -1: none loaded yet
   DictionaryValue() : Value(Kind::Dictionary) { block = words; }
 };
 
@@ -283,6 +284,12 @@ struct Host::State {
 
   std::vector<Violation> violations;
 
+  // The Dictionary each method binding belongs to (0: free).  Bindings never
+  // used come first, then freed ones, oldest first.
+  Word boundTo[kMethodBindings] = {};
+  size_t bindingsUsed = 0;
+  std::deque<int> freeBindings;
+
   void* pluginHandle = nullptr;
   std::string pluginCopy;
 
@@ -328,6 +335,9 @@ struct Host::State {
   detail::VariantValue* MakeVariant(const char* origin, int32_t code);
   detail::ExceptionValue* MakeException(const char* origin, const std::string& className);
   detail::DictionaryValue* MakeDictionary(const char* origin);
+  // The binding of d's methods, made on first use; -1 when none is left.
+  int Bind(detail::DictionaryValue* d);
+  void Unbind(detail::DictionaryValue* d);
   detail::ArrayValue* MakeArray(const char* origin, int32_t elementType, uint32_t count);
   detail::Value* MakeInstance(const char* origin, const std::string& className);
   std::u32string CodePoints(const detail::StringValue* s) const;

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "standin/host/Encoding.h"
 #include "standin/host/Internal.h"
@@ -258,6 +260,52 @@ REALobject DictKeyAt(REALobject dict, int32_t index) {
   return reinterpret_cast<REALobject>(static_cast<uintptr_t>(Ref(k)));
 }
 
+// ---- Methods bound to their Dictionary.  A method loaded by declaration
+// belongs to the object it was loaded from, so each Dictionary gets method
+// addresses of its own: binding b is served by Bound<b, …>, and a call
+// through it with any other object is a violation and is not made.  A
+// library that calls a method loaded for another Dictionary, one that died
+// or one of another thread, is caught at the call even though every
+// Dictionary runs the same code.
+
+// True when the call through binding `b` comes with the Dictionary it is
+// bound to.
+bool CalledWithItsOwn(int counter, int b, REALobject self) {
+  EntryState s;
+  if (!s) return false;
+  const Word owner = s->boundTo[b];
+  if (owner == W(self)) return true;
+  const Value* o = s->Find(owner);
+  const Value* given = s->Find(W(self));
+  s->Violate(counter, "called with " + (given ? s->Describe(given) : Hex(W(self))) +
+                          " through the method loaded for " +
+                          (o ? s->Describe(o) : "a Dictionary that has died"));
+  return false;
+}
+
+template <int kBinding, int kCounter, auto F>
+struct Bound;
+template <int kBinding, int kCounter, class R, class... A, R (*F)(REALobject, A...)>
+struct Bound<kBinding, kCounter, F> {
+  static R Call(REALobject self, A... a) {
+    if (!CalledWithItsOwn(kCounter, kBinding, self)) return R();
+    return F(self, a...);
+  }
+};
+
+struct BoundMethods {
+  kdt::HostFunction setValue, getValue, keyAt;
+};
+template <int... b>
+std::vector<BoundMethods> MakeBoundMethods(std::integer_sequence<int, b...>) {
+  return {{Fn(&Bound<b, kDictSetValue, &DictSetValue>::Call),
+           Fn(&Bound<b, kDictGetValue, &DictGetValue>::Call),
+           Fn(&Bound<b, kDictKeyAt, &DictKeyAt>::Call)}...};
+}
+// Made before main runs, so no thread ever waits for it.
+const std::vector<BoundMethods> kBoundMethods =
+    MakeBoundMethods(std::make_integer_sequence<int, kMethodBindings>());
+
 kdt::HostFunction LoadObjectMethod(REALobject object, const char* declaration) {
   EntryState s;
   if (!s) return nullptr;
@@ -269,10 +317,13 @@ kdt::HostFunction LoadObjectMethod(REALobject object, const char* declaration) {
     return nullptr;
   }
   if (o->kind == Kind::Dictionary) {
-    if (std::strcmp(declaration, kDictSetDeclaration) == 0) return Fn(&DictSetValue);
-    if (std::strcmp(declaration, kDictGetDeclaration) == 0) return Fn(&DictGetValue);
-    if (std::strcmp(declaration, kDictKeyDeclaration) == 0) return Fn(&DictKeyAt);
-    return nullptr;
+    const bool set = std::strcmp(declaration, kDictSetDeclaration) == 0;
+    const bool get = std::strcmp(declaration, kDictGetDeclaration) == 0;
+    if (!set && !get && std::strcmp(declaration, kDictKeyDeclaration) != 0) return nullptr;
+    const int b = s->Bind(static_cast<DictionaryValue*>(o));
+    if (b < 0) return nullptr;
+    const BoundMethods& m = kBoundMethods[b];
+    return set ? m.setValue : get ? m.getValue : m.keyAt;
   }
   if (o->kind == Kind::Instance) {
     const MethodInfo* m = static_cast<InstanceValue*>(o)->cls->FindMethod(declaration);
@@ -611,6 +662,30 @@ ExceptionValue* Host::State::MakeException(const char* origin, const std::string
   e->className = className;
   e->words[0] = 0x45584350u;
   return e;
+}
+
+int Host::State::Bind(DictionaryValue* d) {
+  if (d->binding >= 0) return d->binding;
+  if (bindingsUsed < kMethodBindings) {
+    d->binding = static_cast<int>(bindingsUsed++);
+  } else if (!freeBindings.empty()) {
+    d->binding = freeBindings.front();
+    freeBindings.pop_front();
+  } else {
+    Violate(k_REALLoadObjectMethod, "no method addresses left for " + Describe(d) + ": " +
+                                        std::to_string(kMethodBindings) +
+                                        " Dictionaries with loaded methods are alive");
+    return -1;
+  }
+  boundTo[d->binding] = d->ref();
+  return d->binding;
+}
+
+void Host::State::Unbind(DictionaryValue* d) {
+  if (d->binding < 0) return;
+  boundTo[d->binding] = 0;
+  freeBindings.push_back(d->binding);
+  d->binding = -1;
 }
 
 DictionaryValue* Host::State::MakeDictionary(const char* origin) {

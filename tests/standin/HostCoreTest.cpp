@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -148,6 +149,14 @@ TEST(StandinStrictness, EachMisuseIsRecordedOnce) {
   int notAValue = 0;
   const char* add = "Add(n as integer) as integer";
   const char* check = "Check(other as CounterKDT, key as Text) as Boolean";
+  // Methods loaded for one Dictionary, and for one that then died.
+  auto load = Entry<entry::REALLoadObjectMethod>("REALLoadObjectMethod");
+  const char* getValue = "Value(key As Variant) As Variant";
+  const char* keyAt = "Key(index As Integer) As Variant";
+  REALobject other = host.NewDictionary(), gone = host.NewDictionary();
+  auto dictGet = reinterpret_cast<entry::DictionaryGetValue>(load(dict, getValue));
+  auto goneKeyAt = reinterpret_cast<entry::DictionaryKeyAt>(load(gone, keyAt));
+  host.Release(gone);
   struct Case {
     const char* entry;
     const char* what;
@@ -189,6 +198,8 @@ TEST(StandinStrictness, EachMisuseIsRecordedOnce) {
       {"test", "no argument for n", [&] { host.Call(c, add); }},
       {"test", "has no assignment function", [&] { host.Assign(c, add, {1}, 2); }},
       {"test", "destroyed the instance", [&] { host.Call(doomed, "Vanish"); }},
+      {getValue, "through the method loaded for dictionary", [&] { dictGet(other, nullptr); }},
+      {keyAt, "loaded for a Dictionary that has died", [&] { goneKeyAt(gone, 0); }},
       {"test", "exception nobody took before Add",
        [&] {
          REALobject e = host.NewInstance("RuntimeException");
@@ -206,7 +217,30 @@ TEST(StandinStrictness, EachMisuseIsRecordedOnce) {
     EXPECT_NE(v[0].what.find(k.what), std::string::npos) << v[0].what;
   }
   EXPECT_EQ(host.Call(c, add, {0}).i(), 1);  // none of the skipped calls ran
-  for (auto r : {standin::W(s), standin::W(dict), standin::W(t), standin::W(c)}) host.Release(r);
+  for (auto r : {standin::W(s), standin::W(dict), standin::W(other), standin::W(t), standin::W(c)})
+    host.Release(r);
+}
+
+// Each Dictionary whose methods are loaded keeps addresses of its own until it
+// dies; when every address is taken, loading is a violation.
+TEST(StandinStrictness, DictionaryMethodAddressesComeFromAFixedSupply) {
+  TestHost host(Fake());
+  auto load = Entry<entry::REALLoadObjectMethod>("REALLoadObjectMethod");
+  const char* keyAt = "Key(index As Integer) As Variant";
+  std::vector<REALobject> dicts;
+  std::set<kdt::HostFunction> given;
+  for (size_t i = 0; i <= standin::kMethodBindings; ++i) {
+    dicts.push_back(host.NewDictionary());
+    if (kdt::HostFunction f = load(dicts.back(), keyAt)) given.insert(f);
+  }
+  EXPECT_EQ(given.size(), standin::kMethodBindings);
+  auto v = host.TakeViolations();
+  ASSERT_EQ(v.size(), 1u);
+  EXPECT_NE(v[0].what.find("no method addresses left"), std::string::npos) << v[0].what;
+  kdt::HostFunction first = load(dicts[0], keyAt);
+  host.Release(dicts[0]);
+  EXPECT_EQ(load(dicts.back(), keyAt), first) << "the dead Dictionary's addresses are free again";
+  for (size_t i = 1; i < dicts.size(); ++i) host.Release(dicts[i]);
 }
 
 TEST(StandinStrictness, EndOfTestReportsLeaksExceptionsAndUntakenData) {

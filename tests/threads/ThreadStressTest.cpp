@@ -5,6 +5,8 @@
 // what it pointed at.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -18,15 +20,22 @@ namespace kdt_test {
 namespace {
 
 constexpr int kThreads = 4;
-// Random host calls per container (misuse and checks included): 60,000 a
-// thread.
-constexpr uint64_t kCalls = 20000;
+// The race detector's run (scripts/race.sh) makes these tests this many
+// times shorter.
+uint64_t Scaled(uint64_t full) {
+  const char* divisor = std::getenv("KDT_THREAD_SCALE");
+  const uint64_t d = divisor != nullptr ? std::strtoull(divisor, nullptr, 10) : 1;
+  return std::max<uint64_t>(1, full / std::max<uint64_t>(1, d));
+}
 
 // Each thread drives its own hash map, ordered map and set with the random
 // driver (iterators kept and misused, arrays, Dictionary round trips, Clone),
 // every result against its own model, while the other threads do the same.
 TEST(ThreadStress, ContainersOfDifferentThreadsDoNotMeet) {
   standin::TestHost host;
+  // Random host calls per container (misuse and checks included): 60,000 a
+  // thread.
+  const uint64_t calls = Scaled(20000);
   const std::vector<Member> members = AllMembers();
   auto member = [&](const std::string& name) {
     for (const Member& m : members)
@@ -49,15 +58,48 @@ TEST(ThreadStress, ContainersOfDifferentThreadsDoNotMeet) {
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
-      for (int j = 0; j < 3; ++j) drivers[3 * t + j]->Run(kCalls);
+      for (int j = 0; j < 3; ++j) drivers[3 * t + j]->Run(calls);
     });
   }
   for (auto& th : threads) th.join();
   for (int i = 0; i < 3 * kThreads; ++i) {
     for (const auto& f : drivers[i]->findings) ADD_FAILURE() << "thread " << i / 3 << ": " << f;
-    EXPECT_GE(drivers[i]->calls, kCalls);
+    EXPECT_GE(drivers[i]->calls, calls);
   }
   drivers.clear();
+}
+
+// Each thread turns its own map into a Dictionary and back again and again
+// while the others do the same: every copy must hold what its own thread
+// put in, and no Dictionary method the host gave out for one Dictionary may
+// be called with another (the host records that as a violation).
+TEST(ThreadStress, DictionariesOfDifferentThreadsDoNotMeet) {
+  standin::TestHost host;
+  const uint64_t rounds = Scaled(300);
+  constexpr int kEntries = 16;
+  const char* const kMap = "IntegerToIntegerHashMapKDT";
+  const std::string kValue = "value(key as integer) as integer";
+  std::vector<int> wrong(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      Word map = standin::W(host.New(kMap, "Constructor"));
+      for (int k = 0; k < kEntries; ++k) host.Assign(map, kValue, {k}, 100 * t + k);
+      for (uint64_t r = 0; r < rounds; ++r) {
+        Word dict = host.Call(map, "CloneDictionary as Dictionary");
+        host.Release(map);
+        map = standin::W(host.New(kMap, "Constructor(dic as dictionary)", {dict}));
+        host.Release(dict);
+        const int k = static_cast<int>(r % kEntries);
+        if (host.Get(map, "Count").i() != kEntries ||
+            host.Call(map, kValue, {k}).i() != 100 * t + k)
+          ++wrong[t];
+      }
+      host.Release(map);
+    });
+  }
+  for (auto& th : threads) th.join();
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(wrong[t], 0) << "thread " << t;
 }
 
 // The two kinds of slots a position is made of, driven the same way.
