@@ -23,8 +23,9 @@ BUILD = os.path.join(SOURCE, "build", "plain")
 
 
 def parse(path):
-    """The list: blocks headed by [name], with file:, find:, replace: and an
-    optional equivalent: line giving why the mutation cannot change a result."""
+    """The list: blocks headed by [name], with file:, find:, replace:, an
+    optional equivalent: line giving why the mutation cannot change a result,
+    and an optional check: command run when the suite passes."""
     mutations, current = [], None
     with open(path, encoding="utf-8") as f:
         for number, raw in enumerate(f, 1):
@@ -37,7 +38,7 @@ def parse(path):
                 mutations.append(current)
                 continue
             key, sep, value = line.partition(":")
-            if current is None or not sep or key not in ("file", "find", "replace", "equivalent"):
+            if current is None or not sep or key not in ("file", "find", "replace", "equivalent", "check"):
                 sys.exit(f"{path}:{number}: cannot read this line")
             value = value[1:] if value.startswith(" ") else value
             # "\n" in a fragment stands for a line break.
@@ -117,7 +118,8 @@ def choose(mutations, names, smoke):
     if smoke:
         # A few mutations of small source files, a different few each day, so
         # that CI sees the machinery kill mutants without paying for the list.
-        cheap = [m for m in mutations if "equivalent" not in m and m["file"].endswith(".cpp")]
+        cheap = [m for m in mutations
+                 if "equivalent" not in m and "check" not in m and m["file"].endswith(".cpp")]
         return random.Random(time.strftime("%Y-%m-%d")).sample(cheap, min(smoke, len(cheap)))
     return mutations
 
@@ -169,6 +171,12 @@ def main(argv):
                 f.write(original.replace(m["find"], m["replace"], 1))
             built = build()
             failed = failing_tests() if built else []
+            if built and not failed and "check" in m:
+                # A check beyond the suite, run in the scratch copy on its build.
+                command = m["check"].replace("{build}", BUILD)
+                if run(["bash", "-c", command], os.path.join(SCRATCH, "check.log"), cwd=SOURCE,
+                       env=env()) != 0:
+                    failed = [command]
         finally:
             with open(path, "w", encoding="utf-8") as f:
                 f.write(original)
