@@ -11,7 +11,6 @@
 #include <set>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "containers/ContainerTestSupport.h"
@@ -66,7 +65,6 @@ class Driver {
     return k == Kind::Text ? h.NewVariantText(reinterpret_cast<REALtext>(w))
                            : h.NewVariantString(reinterpret_cast<REALstring>(w));
   }
-  Kind KindOf(const std::string& typeWord) const { return typeWord == s.keyWord ? s.key : s.value; }
   std::string Decl(const char* pattern) const { return s.Decl(pattern); }
   void Drop(Word w) {
     if (w != 0 && h.IsHostValue(w)) h.Release(w);
@@ -289,14 +287,6 @@ int RunUntilDone(Driver& d, const std::string& what, Call&& call) {
   return failures;
 }
 
-std::vector<std::string> Declarations(const standin::ClassInfo& c, bool assignments) {
-  std::vector<std::string> out;
-  for (const auto* methods : {&c.methods, &c.methods2})
-    for (const auto& m : *methods)
-      if (!assignments || m.setter != nullptr) out.push_back(m.declaration);
-  return out;
-}
-
 void Sweep(TestHost& host, const Member& member) {
   Driver d(host, member);
   const standin::ClassInfo* classes[] = {host.FindClass(d.s.className),
@@ -318,19 +308,18 @@ void Sweep(TestHost& host, const Member& member) {
 
   d.Fill();
   d.ExpectIntact();
-  std::set<std::pair<std::string, bool>> covered;
   for (const standin::PropertyInfo& p : classes[0]->properties) {
     RunUntilDone(d, p.name,
                  [&] { return d.Armed([&] { return host.Get(d.container, p.name).word; }); });
   }
+  std::set<std::string> covered;  // class.declaration, with " = ..." for an assignment
   for (const Case& c : kCases) {
     const bool assigns = std::strchr(c.on, ':') != nullptr;
     const standin::ClassInfo& cls = *classes[c.on[0] == 'i' ? 1 : 0];
-    const std::string decl = d.Decl(c.decl);
+    const std::string decl = d.Decl(c.decl), what = decl + (assigns ? " = ..." : "");
     const standin::MethodInfo* m = cls.FindMethod(decl);
     if (m == nullptr || (assigns && m->setter == nullptr)) continue;
-    if (!covered.insert({cls.name + "." + decl, assigns}).second) continue;
-    const std::string what = decl + (assigns ? " = ..." : "");
+    if (!covered.insert(cls.name + "." + what).second) continue;
     const int met = RunUntilDone(d, what, [&] { return Run(d, c, decl); });
     if (std::strchr(c.on, '+') != nullptr) {
       EXPECT_GT(met, 0) << what << " allocated nothing";
@@ -338,10 +327,12 @@ void Sweep(TestHost& host, const Member& member) {
   }
   // No declaration goes untried.
   for (const standin::ClassInfo* cls : classes)
-    for (bool assigns : {false, true})
-      for (const std::string& decl : Declarations(*cls, assigns))
-        EXPECT_TRUE(covered.count({cls->name + "." + decl, assigns}))
-            << "no case for " << cls->name << "." << decl << (assigns ? " = ..." : "");
+    for (const auto* methods : {&cls->methods, &cls->methods2})
+      for (const standin::MethodInfo& m : *methods)
+        for (int assigns = 0; assigns <= (m.setter != nullptr ? 1 : 0); ++assigns) {
+          const std::string what = cls->name + "." + m.declaration + (assigns ? " = ..." : "");
+          EXPECT_TRUE(covered.count(what)) << "no case for " << what;
+        }
   host.Release(d.container);
 }
 
