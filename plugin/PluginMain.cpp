@@ -1,5 +1,6 @@
 #include "plugin/PluginMain.h"
 
+#include "plugin/PluginAlloc.h"
 #include "plugin/Registration.h"
 
 namespace kdt {
@@ -36,6 +37,8 @@ extern "C" __attribute__((visibility("default"))) void REALPluginMain(
   if (resolver != nullptr) {
     auto getVersion = reinterpret_cast<entry::REALGetRBVersion>(resolver("REALGetRBVersion"));
     if (getVersion != nullptr) HostVersion = getVersion();
+    // Asked before anything is allocated, registration included.
+    AllocationGate = reinterpret_cast<AllocationGateFunction>(resolver(kAllocationGateName));
   }
   ClassRecordVersion = ChooseClassRecordVersion(HostVersion);
   if (resolver == nullptr) return;

@@ -2,7 +2,10 @@
 #include <cxxabi.h>
 
 #include <cstdlib>
+#include <exception>
 #include <new>
+
+#include "plugin/PluginAlloc.h"
 
 // The runtime keeps each thread's exception state in thread-local storage.
 // Its own copy of that state is dynamic TLS in a loaded library: allocated on
@@ -27,11 +30,12 @@ extern "C" __cxa_eh_globals* __cxa_get_globals_fast() noexcept {
 }
 }  // namespace __cxxabiv1
 
-// The library's C++ allocations go through the process's malloc in every
-// build, also where a sanitizer would supply operator new, so that whatever
-// watches the process's allocator sees all of them.
+// Every allocation of the shared object goes through PluginAlloc: operator
+// new here, and the runtime's own calls of malloc (its exception objects),
+// which the link redirects to __wrap_malloc.  A host's allocation gate then
+// sees all of them, and so does a sanitizer watching calloc and free.
 void* operator new(std::size_t size) {
-  void* p = std::malloc(size == 0 ? 1 : size);
+  void* p = kdt::PluginAlloc(size == 0 ? 1 : size);
   if (p == nullptr) throw std::bad_alloc();
   return p;
 }
@@ -39,14 +43,24 @@ void* operator new[](std::size_t size) {
   return operator new(size);
 }
 void operator delete(void* p) noexcept {
-  std::free(p);
+  kdt::PluginFree(p);
 }
 void operator delete[](void* p) noexcept {
-  std::free(p);
+  kdt::PluginFree(p);
 }
 void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
+  kdt::PluginFree(p);
 }
 void operator delete[](void* p, std::size_t) noexcept {
-  std::free(p);
+  kdt::PluginFree(p);
 }
+extern "C" void* __wrap_malloc(std::size_t size) {
+  return kdt::PluginAlloc(size);
+}
+
+// An exception that reaches std::terminate ends the host process without a
+// word, as the library writes nothing anywhere; this also keeps out the
+// runtime's verbose handler and the name demangler it allocates with.
+namespace __cxxabiv1 {
+std::terminate_handler __terminate_handler = std::abort;
+}  // namespace __cxxabiv1

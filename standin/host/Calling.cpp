@@ -343,7 +343,6 @@ static Result CallMethod(Host& host, Host::State& s, const std::string& classNam
   Word r;
   {
     Unlocked unlocked;
-    PluginCode plugin(true);
     r = Invoke(f, words);
   }
   s.Mine().during.pop_back();
@@ -402,7 +401,6 @@ Result Host::Get(Word instance, const std::string& property) {
       s.Mine().during.push_back(call);
       {
         Unlocked unlocked;
-        PluginCode plugin(true);
         r = reinterpret_cast<Word (*)(Word)>(p->getter)(instance);
       }
       s.Mine().during.pop_back();

@@ -1,10 +1,8 @@
-// Making the library's allocations fail on demand.  The program replaces the
-// process's malloc, calloc and realloc; an allocation counts as the library's
-// while the thread is inside plug-in code and not inside a host entry.  The
-// count and the countdown belong to the thread, in static TLS of the program,
-// so they need no allocation themselves.
-#include <cerrno>
-#include <cstddef>
+// Making the library's allocations fail on demand.  The library asks the
+// resolver for an allocation gate at start-up and calls it before each of its
+// allocations; the gate counts them per thread and refuses the one the test
+// armed.  The count and the countdown live in the program's static TLS, so the
+// gate itself never allocates.
 #include <cstdint>
 
 #include "standin/host/Internal.h"
@@ -13,7 +11,6 @@ namespace standin {
 namespace {
 
 struct ThreadFaults {
-  bool inPlugin = false;
   bool persist = false;
   bool failed = false;
   uint64_t count = 0;
@@ -21,22 +18,29 @@ struct ThreadFaults {
 };
 thread_local ThreadFaults t_faults;
 
-[[maybe_unused]] bool ShouldFail() {
+int32_t Gate(uint32_t /*size*/) {
   ThreadFaults& f = t_faults;
-  if (!f.inPlugin) return false;
   ++f.count;
-  if (f.failAt == 0 || f.count < f.failAt || (f.count > f.failAt && !f.persist)) return false;
+  if (f.failAt == 0 || f.count < f.failAt || (f.count > f.failAt && !f.persist)) return 1;
+  if (!f.failed) AllocationRefused();
   f.failed = true;
-  return true;
+  return 0;
 }
 
 }  // namespace
 
+__attribute__((noinline)) void AllocationRefused() {
+  // Nothing to do: a place for a debugger's breakpoint.
+  asm volatile("");
+}
+
 void Host::FailLibraryAllocation(uint64_t k, bool persist) {
-  t_faults.count = 0;
-  t_faults.failAt = k;
-  t_faults.persist = persist;
-  t_faults.failed = false;
+  ThreadFaults& f = t_faults;
+  f.failAt = k;
+  f.persist = persist;
+  if (k == 0) return;  // what the armed calls did stays readable
+  f.count = 0;
+  f.failed = false;
 }
 
 uint64_t Host::LibraryAllocations() {
@@ -49,63 +53,9 @@ bool Host::LibraryAllocationFailed() {
 
 namespace detail {
 
-PluginCode::PluginCode(bool inside) : saved_(t_faults.inPlugin) {
-  t_faults.inPlugin = inside;
-}
-PluginCode::~PluginCode() {
-  t_faults.inPlugin = saved_;
+kdt::HostFunction AllocationGateFunction() {
+  return reinterpret_cast<kdt::HostFunction>(&Gate);
 }
 
 }  // namespace detail
-
-// The sanitizer build keeps the sanitizer's own allocator: with malloc
-// replaced there the test program crashed before main, so allocations cannot
-// be made to fail in that build.
-#if defined(__SANITIZE_ADDRESS__)
-bool Host::CanFailLibraryAllocations() {
-  return false;
-}
 }  // namespace standin
-#else
-bool Host::CanFailLibraryAllocations() {
-  return true;
-}
-}  // namespace standin
-
-namespace {
-
-extern "C" void* __libc_malloc(size_t);
-extern "C" void* __libc_calloc(size_t, size_t);
-extern "C" void* __libc_realloc(void*, size_t);
-
-}  // namespace
-
-extern "C" {
-
-void* malloc(size_t n) {
-  if (standin::ShouldFail()) {
-    errno = ENOMEM;
-    return nullptr;
-  }
-  return __libc_malloc(n);
-}
-
-void* calloc(size_t n, size_t size) {
-  if (standin::ShouldFail()) {
-    errno = ENOMEM;
-    return nullptr;
-  }
-  return __libc_calloc(n, size);
-}
-
-void* realloc(void* p, size_t n) {
-  // A shrink to nothing frees; failing it would leak the block.
-  if (!(p != nullptr && n == 0) && standin::ShouldFail()) {
-    errno = ENOMEM;
-    return nullptr;
-  }
-  return __libc_realloc(p, n);
-}
-
-}  // extern "C"
-#endif

@@ -237,6 +237,10 @@ inline Word W(Result r) {
   return r.word;
 }
 
+// Called when an armed allocation failure happens, once per arming: a place
+// for a debugger's breakpoint.
+void AllocationRefused();
+
 class Host {
  public:
   explicit Host(Options options = Options());
@@ -375,15 +379,16 @@ class Host {
   }
 
   // ---- Allocation failures, for this thread.  Fails the k-th allocation
-  // the library makes from now (k >= 1; 0 disarms); with `persist`, every
-  // later one fails too, as when memory is exhausted.  The library's
-  // allocations are those made while control is in plug-in code and not in a
-  // host entry.  LibraryAllocations counts them since the last arming.
+  // the library makes from now (k >= 1); with `persist`, every later one
+  // fails too, as when memory is exhausted.  k = 0 disarms and leaves the
+  // count and the flag as the armed calls left them.  The library's
+  // allocations are those it asks its allocation gate about, which the
+  // resolver hands out under the name "KDTAllocationGate" (hidden like an
+  // entry).  LibraryAllocations counts them since the last arming, and
+  // LibraryAllocationFailed says whether one was refused.
   static void FailLibraryAllocation(uint64_t k, bool persist = false);
   static uint64_t LibraryAllocations();
   static bool LibraryAllocationFailed();
-  // False in the sanitizer build, where allocations are never made to fail.
-  static bool CanFailLibraryAllocations();
 
   // ---- Exceptions.  An exception pending when the next Call starts, or at
   // the end, is a violation: a test takes every exception it expects.

@@ -106,33 +106,11 @@ extern kdt::HostFunction g_entryFunctions[kEntryCount];
 void InstallValueEntries();
 void InstallObjectEntries();
 void InstallArrayEntries();
+// The allocation gate the resolver hands the library (Faults.cpp).
+kdt::HostFunction AllocationGateFunction();
 
-// Marks the thread as running plug-in code (or, with false, host code) for
-// the scope, so that only the library's own allocations count and can be
-// made to fail.
-class PluginCode {
- public:
-  explicit PluginCode(bool inside);
-  ~PluginCode();
-  PluginCode(const PluginCode&) = delete;
-  PluginCode& operator=(const PluginCode&) = delete;
-
- private:
-  bool saved_;
-};
-
-// Every function handed to the library runs as host code.
-template <auto F>
-struct HostEntry;
-template <class R, class... A, R (*F)(A...)>
-struct HostEntry<F> {
-  static R Call(A... a) {
-    PluginCode host(false);
-    return F(a...);
-  }
-  static kdt::HostFunction Function() { return reinterpret_cast<kdt::HostFunction>(&Call); }
-};
-#define Fn(...) (::standin::detail::HostEntry<__VA_ARGS__>::Function())
+// A host function as the library receives it.
+#define Fn(...) (reinterpret_cast<::kdt::HostFunction>(__VA_ARGS__))
 
 enum class Kind : uint8_t { String, Text, Instance, Exception, Dictionary, Variant, Array };
 enum KindMask : unsigned {

@@ -496,7 +496,6 @@ bool ReadProperty(Host::State& s, int counter, Value* o, const char* name, Want 
       if (p->standardGetter) {
         std::memcpy(&value, inst->data() + p->standardOffset, 4);
       } else {
-        PluginCode plugin(true);
         value = reinterpret_cast<int32_t (*)(REALobject)>(p->getter)(
             reinterpret_cast<REALobject>(inst->block));
       }
