@@ -59,9 +59,17 @@ class SoakDriver {
         m(member),
         s(member.spec),
         random(seed),
+        arrays(host.options().hidden.count(kArrayEntry) == 0),
         cs(s.caseSensitive),
         mixed(!m.hash && s.key == Kind::Variant),
         table(cs) {}
+  // Choices read from `size` bytes at `input` (a fuzzer's): the run ends
+  // when they run out.
+  SoakDriver(Host& host, const Member& member, const uint8_t* input, size_t size)
+      : SoakDriver(host, member, 0) {
+    bytes = input;
+    left = size;
+  }
   ~SoakDriver() {
     for (Word w : mine) h.Release(w);
   }
@@ -69,6 +77,8 @@ class SoakDriver {
   static constexpr int kKeyRange = 60;
   static constexpr const char* kStale = "NilObjectException: Iterator not initialized";
   static constexpr const char* kNotFound = "KeyNotFoundException: Key not found";
+  // A host without it cannot make the library's arrays (it has no other name).
+  static constexpr const char* kArrayEntry = "RuntimeArrayCreateSingleDimBoundedArray";
   std::vector<std::string> findings;
   uint64_t calls = 0;
 
@@ -92,7 +102,7 @@ class SoakDriver {
     }
     // A full tree of mixed keys is copied at once: steps copy seldom.
     if (prefill > 0 && CheckNow() && mixed && !m.set) Copy(1 + Below(2));
-    while (calls < budget && findings.empty()) {
+    while (calls < budget && findings.empty() && !ended) {
       Step();
       if (findings.empty() && h.ExceptionPending()) {
         auto e = h.TakeException();
@@ -143,7 +153,20 @@ class SoakDriver {
         return;
       }
   }
-  size_t Below(size_t n) { return n == 0 ? 0 : static_cast<size_t>(random() % n); }
+  // Every choice is drawn here: from the generator, or from the input bytes,
+  // as few as n needs (none for n <= 1); an input used up draws 0.
+  size_t Below(size_t n) {
+    if (n <= 1) return 0;
+    if (bytes == nullptr) return static_cast<size_t>(random() % n);
+    uint32_t x = 0;
+    for (size_t width = 0; width < 4 && (n - 1) >> (8 * width) != 0; ++width) {
+      ended = ended || left == 0;
+      if (ended) return 0;
+      x = x << 8 | *bytes++;
+      --left;
+    }
+    return x % n;
+  }
 
   // ---- Findings.
   void Note(const std::string& what) {
@@ -304,8 +327,9 @@ class SoakDriver {
   // container's content must be `expected`; its order is taken from the
   // container and checked.
   bool Adopt(const std::vector<std::pair<Key, std::string>>& expected) {
-    std::vector<Word> keys = Elements(KeysObject(c));
-    std::vector<Word> values = m.set ? keys : Elements(KeepObject(Call(c, "Values as {V}()")));
+    std::vector<Word> values;
+    std::vector<Word> keys = Shown(m.set ? nullptr : &values, expected.size());
+    if (m.set) values = keys;
     if (!Expect(keys.size() == expected.size() && values.size() == keys.size(),
                 "filled with " + std::to_string(keys.size()) + " entries, expected " +
                     std::to_string(expected.size())))
@@ -438,6 +462,10 @@ class SoakDriver {
     for (bool ofKeys : {true, false}) {
       if (!ofKeys && m.set) break;
       Word array = ofKeys ? KeysObject(c) : KeepObject(Call(c, "Values as {V}()"));
+      if (!arrays) {
+        if (!Expect(array == 0, "an array from a host that cannot make one")) return false;
+        continue;
+      }
       Word& held = ofKeys ? keysArray : valuesArray;
       if (!Expect(held == 0 || array == held, "a new array without a change") ||
           !Expect(Elements(array) == (ofKeys ? KeyRefs(snapshot) : values), "arrays differ"))
@@ -488,8 +516,8 @@ class SoakDriver {
   // container's.
   bool Resync() {
     resync = false;
-    Word array = KeysObject(c);
-    std::vector<Word> shown = Elements(array), keys = KeyRefs(order);
+    Word array = 0;
+    std::vector<Word> shown = Shown(nullptr, order.size(), &array), keys = KeyRefs(order);
     std::vector<Entry> next;
     for (Word w : shown) {
       auto at = std::find(keys.begin(), keys.end(), w);
@@ -517,17 +545,29 @@ class SoakDriver {
     keysArray = array;
     return true;
   }
-  // The keys from first to the end, or walked back from the end.
-  std::vector<Word> Walk(bool back = false) {
+  // The keys from first to the end (and the values on the way), or walked
+  // back from the end; a walk longer than `most` keys is cut after one more.
+  std::vector<Word> Walk(bool back = false) { return Walk(back, nullptr, order.size()); }
+  std::vector<Word> Walk(bool back, std::vector<Word>* values, size_t most) {
     std::vector<Word> keys;
     Word first = KeepObject(Call(c, "first as {I}")), end = End();
     Word it = back ? end : first;
-    while (!Equal(it, back ? first : end) && keys.size() <= order.size()) {
+    while (!Equal(it, back ? first : end) && keys.size() <= most) {
       if (back) Call(it, "MovePrev");
       keys.insert(back ? keys.begin() : keys.end(), ItKey(it));
+      if (values) values->push_back(Keep(s.value, Call(it, "Value as {V}")));
       if (!back) Call(it, "MoveNext");
     }
     return keys;
+  }
+  // The keys (and values) in the container's order as it shows them: its
+  // arrays (the Keys array in *array), or a walk on a host without arrays.
+  std::vector<Word> Shown(std::vector<Word>* values, size_t most, Word* array = nullptr) {
+    if (!arrays) return Walk(false, values, most);
+    Word keys = KeysObject(c);
+    if (array) *array = keys;
+    if (values) *values = Elements(KeepObject(Call(c, "Values as {V}()")));
+    return Elements(keys);
   }
 
   // The map turned into a Dictionary and back (how 0), copied by
@@ -572,8 +612,12 @@ class SoakDriver {
   const Member& m;
   const MemberSpec& s;
   std::mt19937 random;
-  bool cs;     // the container's case mode now
-  bool mixed;  // Variant keys of several types in a tree
+  const uint8_t* bytes = nullptr;  // the input's choices, when it has them
+  size_t left = 0;
+  bool ended = false;  // the input is used up
+  bool arrays;         // the host can make the library's arrays
+  bool cs;             // the container's case mode now
+  bool mixed;          // Variant keys of several types in a tree
   TableModel<Entry> table;
   std::vector<Entry> order;
   std::optional<std::vector<Entry>> cache;
@@ -783,15 +827,19 @@ inline void SoakDriver::Step() {
         break;
       }
       int32_t i = static_cast<int32_t>(Below(order.size() + 4)) - 2;
-      const std::vector<Entry>& snapshot = Cached();
+      // Without its arrays a map walks its table; a set answers nil.
+      const std::vector<Entry>& snapshot = arrays ? Cached() : order;
       bool ofKeys = m.set || Below(2) == 0;
       Word got = ofKeys ? Keep(s.key, Call(c, "Key(index as integer) as {K}", {i}))
                         : Keep(s.value, Call(c, "ValueAtIndex(index as integer) as {V}", {i}));
-      if (i >= 0 && static_cast<size_t>(i) < snapshot.size()) {
+      const bool inRange = i >= 0 && static_cast<size_t>(i) < snapshot.size();
+      if (inRange && (arrays || !m.set)) {
         Expect(got == (ofKeys ? snapshot[i].keyRef : snapshot[i].value), "Key(index)/ValueAtIndex");
         break;
       }
-      Expect(got == 0, "out of range index gave a value");
+      Expect(got == 0, inRange ? "Key(index) of a set without its array gave a key"
+                               : "out of range index gave a value");
+      if (!arrays) break;  // and raises nothing
       Took({std::string("OutOfBoundsException: Parameter index  is too ") +
             (i < 0 ? "small" : "big") + ". Range is 0 to " +
             std::to_string(static_cast<int>(snapshot.size()) - 1) + ", but value is " +

@@ -3,7 +3,8 @@
 //   kdt_soak SEED CALLS [MEMBER | --list]
 // CALLS host calls per family, shared among its members; each run of at most
 // kEpisode calls uses a fresh host, whose end checks (leaks, violations,
-// exceptions nobody took) count as findings.  Exit status 1 on any finding.
+// exceptions nobody took) count as findings; every fourth host cannot make the
+// library's arrays.  Exit status 1 on any finding.
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -46,6 +47,8 @@ int main(int argc, char** argv) {
         standin::Options options;
         options.echoViolations = false;
         options.reporter = [&](const std::string& p) { problems.push_back(p); };
+        // Every fourth episode on a host that cannot make the library's arrays.
+        if (episode % 4 == 3) options.Hide({kdt_test::SoakDriver::kArrayEntry});
         standin::Host host(options);
         {
           kdt_test::SoakDriver driver(host, m, episodeSeed);
