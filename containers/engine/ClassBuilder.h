@@ -8,7 +8,7 @@
 // some members only (When), and the storage's own rows go where the shape's
 // table puts the kStorageRows marker.
 //
-// Every function a row hands to the host runs under GuardHostCall: no C++
+// Every function a row hands to the host runs under GuardedCall: no C++
 // exception ever unwinds into the host.
 #pragma once
 
