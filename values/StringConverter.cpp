@@ -197,9 +197,6 @@ void RBStringConverter::ComputeUTF16() {
       ++data;
       --length;
     }
-  } else if (data[0] == 0xFFFE) {
-    ++data;
-    --length;
   }
   utf16_.data = data;
   utf16_.length = length;
