@@ -76,7 +76,7 @@ struct MethodRow {
 };
 
 // The rows of `shape` that hold for the member, with `storage` in place of
-// the marker (or at the end when there is none).
+// the marker, which every shape's table has.
 std::vector<PropertySpec> SelectRows(const std::vector<PropertyRow>& shape,
                                      const std::vector<PropertyRow>& storage,
                                      const MemberFacts& facts);
