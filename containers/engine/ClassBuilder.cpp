@@ -36,8 +36,6 @@ bool Holds(When when, const MemberFacts& facts) {
   switch (when) {
     case When::kCaseModes:
       return facts.caseModes;
-    case When::kNoCaseModes:
-      return !facts.caseModes;
     case When::kVariantElements:
       return facts.variantElements;
     default:

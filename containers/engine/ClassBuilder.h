@@ -45,7 +45,6 @@ struct MethodSpec {
 enum class When : uint8_t {
   kAlways,
   kCaseModes,        // keys with a case mode (not Integer)
-  kNoCaseModes,      // Integer keys
   kVariantElements,  // Variant keys or elements
   kStorageRows,      // marker: the storage's rows go here
 };

@@ -293,6 +293,18 @@ class Container {
   }
 
  protected:
+  // One of two method rows by the key kind: keys with a case mode take the
+  // first declaration and function, Integer keys the second.  Only the
+  // function the member registers is made.
+  template <auto WithCase, auto Plain>
+  static MethodRow ByCase(const char* withCase, const char* plain) {
+    if constexpr (kHasCaseModes) {
+      return {withCase, Guarded<WithCase>()};
+    } else {
+      return {plain, Guarded<Plain>()};
+    }
+  }
+
   static Data* DataOf(REALobject self) {
     return InstanceData<Data>(self, *Records<Member>::container);
   }
