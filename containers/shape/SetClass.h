@@ -113,7 +113,7 @@ class SetClass : public Container<Member> {
       RaiseNilObject(kValuesArrayIsNil);
       return;
     }
-    Base::Build(DataOf(self), true, [&](auto& t) {
+    Base::template BuildTable<TableS>(DataOf(self), [&](auto& t) {
       using T = std::decay_t<decltype(t)>;
       int32_t upper = HostArrayUBound(elements);
       for (int32_t i = 0; i <= upper; ++i) {
