@@ -17,7 +17,6 @@ const ClassOrderRow kClassRegistrationOrder[kClassCount] = {KDT_CONTAINER_MEMBER
 #undef KDT_ORDER_ROWS
 
 void ClassRecordSink::Add(ClassRecord* record) {
-  if (record == nullptr || record->name == nullptr || Find(record->name) != nullptr) return;
   records_.push_back(record);
 }
 
@@ -39,10 +38,8 @@ size_t RegisterClassesInOrder(const ClassRecordSink& available) {
     if (textPass && !withTextClasses) continue;
     for (const ClassOrderRow& row : kClassRegistrationOrder) {
       if (row.textGated != textPass) continue;
-      if (ClassRecord* record = available.Find(row.name)) {
-        RegisterClassRecord(record);
-        ++registered;
-      }
+      RegisterClassRecord(available.Find(row.name));
+      ++registered;
     }
   }
   return registered;

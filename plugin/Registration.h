@@ -5,8 +5,8 @@
 // (containers/members/Members.h), each container before its iterator class;
 // a class with Text keys or values is registered only on hosts that know the
 // Text type.  The records are built by ProvideContainerClassRecords.
-// Registration looks each name of the order up among the records offered and
-// registers the ones it finds.
+// Registration looks each name of the order up among the records offered,
+// which hold every one of them.
 #pragma once
 
 #include <cstddef>
@@ -18,7 +18,6 @@ namespace kdt {
 
 class ClassRecordSink {
  public:
-  // Null records are ignored; for a name added twice the first record wins.
   void Add(ClassRecord* record);
   ClassRecord* Find(const char* className) const;
   size_t size() const { return records_.size(); }
