@@ -11,15 +11,7 @@ __attribute__((used, retain)) const char kdtInterpreter[] __attribute__((section
 static const char kdtBanner[] = KDT_BANNER;
 _Static_assert(sizeof(kdtBanner) - 1 == 44, "the banner is one 44-byte line");
 
-#ifdef KDT_COVERAGE
-/* Writes the line counts, which _exit would skip. */
-void __gcov_dump(void);
-#endif
-
 __attribute__((visibility("default"), noreturn)) void libEntry(void) {
   (void)!write(1, kdtBanner, sizeof(kdtBanner) - 1);
-#ifdef KDT_COVERAGE
-  __gcov_dump();
-#endif
   _exit(0);
 }
