@@ -180,8 +180,8 @@ void Exercise(standin::Host& h, const Member& member) {
     p.Remove(a, b);
   }
   EXPECT_EQ(p.Walk(), (std::vector<std::string>{walk[0], walk[21]}));
-  p.Remove(p.Find(walk[21]), end);
-  EXPECT_EQ(p.Call(p.c, "Remove(key as {K}) as integer", {p.KeyOf(walk[0])}), 1u);
+  EXPECT_EQ(p.Call(p.c, "Remove(key as {K}) as integer", {p.KeyOf(walk[21])}), 1u);
+  p.Remove(first, end);
   EXPECT_EQ(h.Get(p.c, "Empty").word, 1u);
   EXPECT_NO_RAISE(h);
 }
