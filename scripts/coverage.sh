@@ -20,13 +20,7 @@
 # edge of every call that may throw).  Nothing else is left out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup-machine.sh
-if ! command -v gcovr >/dev/null; then
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  $SUDO apt-get update
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y gcovr
-fi
+bash scripts/setup-machine.sh gcovr
 dir=build/coverage
 launcher=()
 if command -v ccache >/dev/null; then
