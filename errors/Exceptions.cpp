@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <stdexcept>
+#include <typeinfo>
 
 #include "plugin/PluginAlloc.h"
 #include "plugin/host/HostEntries.h"
@@ -54,29 +57,41 @@ void RaiseRangeException(int64_t value, int64_t lowest, int64_t limit, const cha
 
 void RaiseCurrentException() noexcept {
   try {
-    GuardHostCall([] { throw; });
+    throw;
+  } catch (const std::bad_alloc&) {
+    RaiseHostException(kOutOfMemoryException, kOutOfMemoryMessage);
+  } catch (const std::range_error& e) {
+    RaiseHostException(kOutOfBoundsException, e.what());
+  } catch (const std::out_of_range& e) {
+    RaiseHostException(kOutOfBoundsException, e.what());
+  } catch (const std::overflow_error& e) {
+    RaiseHostException(kOutOfBoundsException, e.what());
+  } catch (const std::underflow_error& e) {
+    RaiseHostException(kOutOfBoundsException, e.what());
+  } catch (const std::logic_error& e) {
+    RaiseHostException(kRuntimeException, e.what());
+  } catch (const std::runtime_error& e) {
+    RaiseHostException(kRuntimeException, e.what());
+  } catch (const std::bad_cast& e) {
+    RaiseHostException(kIllegalCastException, e.what());
+  } catch (const std::exception& e) {
+    RaiseHostException(kRuntimeException, e.what());
   } catch (...) {
+    RaiseHostException(kRuntimeException, kUnnamedExceptionMessage);
   }
 }
 
 REALstring BuildHostString(const void* bytes, int64_t length, uint32_t encoding) {
   if (bytes == nullptr || length <= 0 || length > 0x7FFFFFFF) return nullptr;
-  REALstring text = nullptr;
-  const bool completed = GuardHostCall([&] {
-    if (encoding == kEncodingMacRoman || encoding == kEncodingISOLatin1 ||
-        encoding == kEncodingWindowsLatin1 || encoding == kEncodingUnspecified) {
-      const auto* p = static_cast<const unsigned char*>(bytes);
-      bool ascii = true;
-      for (int64_t i = 0; i < length && ascii; ++i) ascii = p[i] < 0x80;
-      if (ascii) encoding = kEncodingASCII;
-    }
-    text = REALBuildString(bytes, static_cast<int32_t>(length));
-    if (text != nullptr) REALSetStringEncoding(text, encoding);
-  });
-  if (!completed) {
-    if (text != nullptr) REALUnlockString(text);
-    return nullptr;
+  if (encoding == kEncodingMacRoman || encoding == kEncodingISOLatin1 ||
+      encoding == kEncodingWindowsLatin1 || encoding == kEncodingUnspecified) {
+    const auto* p = static_cast<const unsigned char*>(bytes);
+    bool ascii = true;
+    for (int64_t i = 0; i < length && ascii; ++i) ascii = p[i] < 0x80;
+    if (ascii) encoding = kEncodingASCII;
   }
+  REALstring text = REALBuildString(bytes, static_cast<int32_t>(length));
+  if (text != nullptr) REALSetStringEncoding(text, encoding);
   return text;
 }
 

@@ -7,11 +7,6 @@
 #pragma once
 
 #include <cstdint>
-#include <exception>
-#include <new>
-#include <stdexcept>
-#include <typeinfo>
-#include <utility>
 
 #include "plugin/host/HostTypes.h"
 
@@ -51,47 +46,11 @@ REALstring BuildHostString(const void* bytes, int64_t length, uint32_t encoding)
 inline constexpr char kOutOfMemoryMessage[] = "Failed to allocate memory.";
 inline constexpr char kUnnamedExceptionMessage[] = "Sorry, but there was an unnamed C++ Exception.";
 
-// Runs `work`; when it throws, raises the matching host exception and returns
-// false, so the caller returns its neutral value at once.  A constructor body:
-//
-//   if (!GuardHostCall([&] { data->table = new Table(...); })) return;
-//
-// The handlers are the ladder: tried in order, the first kind that matches
-// decides, so a length error (a logic error) lands on the logic-error row.
-// They raise while the caught exception is alive and never rethrow; an
-// exception thrown by the raising itself goes on to the caller.
-template <typename Work>
-bool GuardHostCall(Work&& work) {
-  try {
-    std::forward<Work>(work)();
-    return true;
-  } catch (const std::bad_alloc&) {
-    RaiseHostException(kOutOfMemoryException, kOutOfMemoryMessage);
-  } catch (const std::range_error& e) {
-    RaiseHostException(kOutOfBoundsException, e.what());
-  } catch (const std::out_of_range& e) {
-    RaiseHostException(kOutOfBoundsException, e.what());
-  } catch (const std::overflow_error& e) {
-    RaiseHostException(kOutOfBoundsException, e.what());
-  } catch (const std::underflow_error& e) {
-    RaiseHostException(kOutOfBoundsException, e.what());
-  } catch (const std::logic_error& e) {
-    RaiseHostException(kRuntimeException, e.what());
-  } catch (const std::runtime_error& e) {
-    RaiseHostException(kRuntimeException, e.what());
-  } catch (const std::bad_cast& e) {
-    RaiseHostException(kIllegalCastException, e.what());
-  } catch (const std::exception& e) {
-    RaiseHostException(kRuntimeException, e.what());
-  } catch (...) {
-    RaiseHostException(kRuntimeException, kUnnamedExceptionMessage);
-  }
-  return false;
-}
-
 // From inside a handler: raises the host exception for the exception being
-// handled, as GuardHostCall does.  Never throws; when raising fails as well,
-// nothing is reported.  One copy of the ladder for every registered function.
+// handled, through the ladder: its rows are tried in order and the first kind
+// that matches decides, so a length error (a logic error) lands on the
+// logic-error row.  It raises while the caught exception is alive.  Every
+// registered function runs under one handler that calls this.
 void RaiseCurrentException() noexcept;
 
 }  // namespace kdt

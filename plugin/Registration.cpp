@@ -1,6 +1,5 @@
 #include "plugin/Registration.h"
 
-#include <cstring>
 #include <type_traits>
 
 #include "containers/members/Members.h"
@@ -10,23 +9,12 @@
 
 namespace kdt {
 
-#define KDT_ORDER_ROWS(Class, Iterator, Shape, Storage, Key, Value, ...)      \
-  {#Class, std::is_same_v<Key, TextKind> || std::is_same_v<Value, TextKind>}, \
-      {#Iterator, std::is_same_v<Key, TextKind> || std::is_same_v<Value, TextKind>},
-const ClassOrderRow kClassRegistrationOrder[kClassCount] = {KDT_CONTAINER_MEMBERS(KDT_ORDER_ROWS)};
-#undef KDT_ORDER_ROWS
-
-void ClassRecordSink::Add(ClassRecord* record) {
-  if (record == nullptr || record->name == nullptr || Find(record->name) != nullptr) return;
-  records_.push_back(record);
-}
-
-ClassRecord* ClassRecordSink::Find(const char* className) const {
-  for (ClassRecord* record : records_) {
-    if (std::strcmp(record->name, className) == 0) return record;
-  }
-  return nullptr;
-}
+// Whether each class holds Text, in the order the records are offered.
+#define KDT_TEXT_GATED(Class, Iterator, Shape, Storage, Key, Value, ...) \
+  std::is_same_v<Key, TextKind> || std::is_same_v<Value, TextKind>,      \
+      std::is_same_v<Key, TextKind> || std::is_same_v<Value, TextKind>,
+constexpr bool kTextGated[kClassCount] = {KDT_CONTAINER_MEMBERS(KDT_TEXT_GATED)};
+#undef KDT_TEXT_GATED
 
 void CollectFamilyClassRecords(ClassRecordSink& sink) {
   ProvideContainerClassRecords(sink);
@@ -37,12 +25,10 @@ size_t RegisterClassesInOrder(const ClassRecordSink& available) {
   size_t registered = 0;
   for (bool textPass : {true, false}) {
     if (textPass && !withTextClasses) continue;
-    for (const ClassOrderRow& row : kClassRegistrationOrder) {
-      if (row.textGated != textPass) continue;
-      if (ClassRecord* record = available.Find(row.name)) {
-        RegisterClassRecord(record);
-        ++registered;
-      }
+    for (size_t i = 0; i < kClassCount; ++i) {
+      if (kTextGated[i] != textPass) continue;
+      RegisterClassRecord(available.at(i));
+      ++registered;
     }
   }
   return registered;

@@ -4,9 +4,8 @@
 // The order of all 52 classes is the order of the member table
 // (containers/members/Members.h), each container before its iterator class;
 // a class with Text keys or values is registered only on hosts that know the
-// Text type.  The records are built by ProvideContainerClassRecords.
-// Registration looks each name of the order up among the records offered and
-// registers the ones it finds.
+// Text type.  The records are built by ProvideContainerClassRecords, which
+// offers them in that order.
 #pragma once
 
 #include <cstddef>
@@ -18,9 +17,8 @@ namespace kdt {
 
 class ClassRecordSink {
  public:
-  // Null records are ignored; for a name added twice the first record wins.
-  void Add(ClassRecord* record);
-  ClassRecord* Find(const char* className) const;
+  void Add(ClassRecord* record) { records_.push_back(record); }
+  ClassRecord* at(size_t i) const { return records_[i]; }
   size_t size() const { return records_.size(); }
 
  private:
@@ -30,13 +28,7 @@ class ClassRecordSink {
 // Adds the records of every member of the member table.
 void ProvideContainerClassRecords(ClassRecordSink& sink);
 
-struct ClassOrderRow {
-  const char* name;
-  bool textGated;  // registered only on hosts that know the Text type
-};
-
 constexpr size_t kClassCount = 52;
-extern const ClassOrderRow kClassRegistrationOrder[kClassCount];
 
 // Adds the records of every container class and its iterator class.
 void CollectFamilyClassRecords(ClassRecordSink& sink);

@@ -12,13 +12,7 @@
 # Further arguments go to the benchmark program as they are.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup-machine.sh
-if ! command -v gnuplot >/dev/null; then
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  $SUDO apt-get update
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y gnuplot-nox
-fi
+bash scripts/setup-machine.sh gnuplot:gnuplot-nox
 out=build/bench
 cmake -S . -B "$out" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-armhf.cmake \
   -DCMAKE_BUILD_TYPE=Release -DKDT_BUILD_TESTS=OFF -DKDT_BUILD_BENCHMARKS=ON >/dev/null

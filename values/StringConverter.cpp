@@ -73,12 +73,10 @@ RBStringConverter::RBStringConverter(REALstring s) {
   if (encoding != kEncodingUnspecified) return;
   // Bytes of unknown meaning: read them as Windows Latin 1 from now on.
   REALstring relabelled = BuildHostString(bytes.data, bytes.length, kEncodingWindowsLatin1);
-  source_ = relabelled;  // its reference is ours already
+  // Its reference is ours already; when it could not be made, both views
+  // come out empty.
+  source_ = relabelled;
   REALUnlockString(s);
-  if (source_ == nullptr) {
-    utf8_.length = 0;
-    utf16_.length = 0;
-  }
 }
 
 RBStringConverter::~RBStringConverter() {
@@ -197,9 +195,6 @@ void RBStringConverter::ComputeUTF16() {
       ++data;
       --length;
     }
-  } else if (data[0] == 0xFFFE) {
-    ++data;
-    --length;
   }
   utf16_.data = data;
   utf16_.length = length;

@@ -37,8 +37,9 @@ uint16_t UnitAt(const void* data, uint32_t index) {
 // A view used in place may lack its terminator, so bytes past a view's length
 // read as the terminator instead of being read.
 int32_t CompareByteRanges(const char* a, int32_t la, const char* b, int32_t lb, bool foldCase) {
-  const int32_t limit = (la < lb ? la : lb) + 1;
-  for (int32_t i = 0; i < limit; ++i) {
+  // At the shorter length one side reads as the terminator, so the loop ends
+  // there at the latest.
+  for (int32_t i = 0;; ++i) {
     int ca = i < la ? static_cast<unsigned char>(a[i]) : 0;
     int cb = i < lb ? static_cast<unsigned char>(b[i]) : 0;
     if (foldCase) {
@@ -48,7 +49,6 @@ int32_t CompareByteRanges(const char* a, int32_t la, const char* b, int32_t lb, 
     if (ca != cb) return ca - cb;
     if (ca == 0) return 0;
   }
-  return 0;
 }
 
 uint32_t StringHashS(REALstring s) {

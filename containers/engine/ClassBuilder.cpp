@@ -31,37 +31,28 @@ std::deque<ClassRecord>& RecordPool() {
   return *pool;
 }
 
+// The marker never reaches here: Select puts the storage's rows in its place.
 bool Holds(When when, const MemberFacts& facts) {
   switch (when) {
-    case When::kAlways:
-      return true;
     case When::kCaseModes:
       return facts.caseModes;
-    case When::kNoCaseModes:
-      return !facts.caseModes;
     case When::kVariantElements:
       return facts.variantElements;
-    case When::kStorageRows:
-      break;
+    default:
+      return true;
   }
-  return false;
 }
 
 template <typename Row, typename Spec = decltype(Row::spec)>
 std::vector<Spec> Select(const std::vector<Row>& shape, const std::vector<Row>& storage,
                          const MemberFacts& facts) {
   std::vector<Spec> out;
-  bool spliced = false;
   for (const Row& row : shape) {
     if (row.when == When::kStorageRows) {
       for (const Row& s : storage) out.push_back(s.spec);
-      spliced = true;
     } else if (Holds(row.when, facts)) {
       out.push_back(row.spec);
     }
-  }
-  if (!spliced) {
-    for (const Row& s : storage) out.push_back(s.spec);
   }
   return out;
 }
@@ -97,8 +88,6 @@ const char* ExpandDeclaration(const char* pattern, const TypeWords& words) {
           break;
         case 'V':
           word = words.valueWord;
-          break;
-        default:
           break;
       }
       if (word != nullptr) {

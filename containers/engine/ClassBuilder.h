@@ -8,7 +8,7 @@
 // some members only (When), and the storage's own rows go where the shape's
 // table puts the kStorageRows marker.
 //
-// Every function a row hands to the host runs under GuardHostCall: no C++
+// Every function a row hands to the host runs under GuardedCall: no C++
 // exception ever unwinds into the host.
 #pragma once
 
@@ -45,7 +45,6 @@ struct MethodSpec {
 enum class When : uint8_t {
   kAlways,
   kCaseModes,        // keys with a case mode (not Integer)
-  kNoCaseModes,      // Integer keys
   kVariantElements,  // Variant keys or elements
   kStorageRows,      // marker: the storage's rows go here
 };
@@ -76,7 +75,7 @@ struct MethodRow {
 };
 
 // The rows of `shape` that hold for the member, with `storage` in place of
-// the marker (or at the end when there is none).
+// the marker, which every shape's table has.
 std::vector<PropertySpec> SelectRows(const std::vector<PropertyRow>& shape,
                                      const std::vector<PropertyRow>& storage,
                                      const MemberFacts& facts);

@@ -293,6 +293,18 @@ class Container {
   }
 
  protected:
+  // One of two method rows by the key kind: keys with a case mode take the
+  // first declaration and function, Integer keys the second.  Only the
+  // function the member registers is made.
+  template <auto WithCase, auto Plain>
+  static MethodRow ByCase(const char* withCase, const char* plain) {
+    if constexpr (kHasCaseModes) {
+      return {withCase, Guarded<WithCase>()};
+    } else {
+      return {plain, Guarded<Plain>()};
+    }
+  }
+
   static Data* DataOf(REALobject self) {
     return InstanceData<Data>(self, *Records<Member>::container);
   }
@@ -370,18 +382,20 @@ class Container {
     }
     d->caseSensitive = kHasCaseModes && T::kMode == CaseMode::S ? 1 : 0;
   }
-  // A new table of the chosen mode, filled by fill(table), then installed.
+  // A new table of type T, filled by fill(table), then installed.
+  template <typename T, typename Fill>
+  static void BuildTable(Data* d, Fill&& fill) {
+    auto table = std::make_unique<T>();
+    fill(*table);
+    Install(d, std::move(table));
+  }
+  // The same in the chosen mode.
   template <typename Fill>
   static void Build(Data* d, bool caseSensitive, Fill&& fill) {
-    if (!kHasCaseModes || caseSensitive) {
-      auto table = std::make_unique<TableS>();
-      fill(*table);
-      Install(d, std::move(table));
-    } else if constexpr (kHasCaseModes) {
-      auto table = std::make_unique<TableI>();
-      fill(*table);
-      Install(d, std::move(table));
+    if constexpr (kHasCaseModes) {
+      if (!caseSensitive) return BuildTable<TableI>(d, fill);
     }
+    BuildTable<TableS>(d, fill);
   }
   // Copies source's table into d; false when source has none.
   static bool CopyInto(Data* d, Data* source) {

@@ -109,13 +109,11 @@ class MapClass : public Container<Member> {
   static std::vector<MethodRow> Methods() {
     using C = MapClass;
     return {
-        {When::kCaseModes, "Constructor(CaseSensitive as Boolean = true)",
-         Guarded<&C::ConstructWithCase>()},
-        {When::kCaseModes, "Constructor(dic as dictionary, CaseSensitive as Boolean = true)",
-         Guarded<&C::ConstructFromDictionaryWithCase>()},
-        {When::kNoCaseModes, "Constructor", Guarded<&C::Construct>()},
-        {When::kNoCaseModes, "Constructor(dic as dictionary)",
-         Guarded<&C::ConstructFromDictionary>()},
+        Base::template ByCase<&C::ConstructWithCase, &C::Construct>(
+            "Constructor(CaseSensitive as Boolean = true)", "Constructor"),
+        Base::template ByCase<&C::ConstructFromDictionaryWithCase, &C::ConstructFromDictionary>(
+            "Constructor(dic as dictionary, CaseSensitive as Boolean = true)",
+            "Constructor(dic as dictionary)"),
         {"Constructor(other as {C})", Guarded<&C::ConstructFromOther>()},
         {"CloneDictionary as Dictionary", Guarded<&C::CloneDictionary>()},
         {"Operator_Convert as Dictionary", Guarded<&C::CloneDictionary>()},

@@ -48,9 +48,8 @@ class SetClass : public Container<Member> {
   static std::vector<MethodRow> Methods() {
     using C = SetClass;
     return {
-        {When::kCaseModes, "Constructor(CaseSensitive as Boolean = true)",
-         Guarded<&C::ConstructWithCase>()},
-        {When::kNoCaseModes, "Constructor", Guarded<&C::Construct>()},
+        Base::template ByCase<&C::ConstructWithCase, &C::Construct>(
+            "Constructor(CaseSensitive as Boolean = true)", "Constructor"),
         {When::kVariantElements, "Constructor(Keys() as string)", StringArrayConstructor()},
         {"Constructor(Keys() as {K})", Guarded<&C::ConstructFromArray>()},
         {"Clear", Guarded<&C::Clear>()},
@@ -114,7 +113,7 @@ class SetClass : public Container<Member> {
       RaiseNilObject(kValuesArrayIsNil);
       return;
     }
-    Base::Build(DataOf(self), true, [&](auto& t) {
+    Base::template BuildTable<TableS>(DataOf(self), [&](auto& t) {
       using T = std::decay_t<decltype(t)>;
       int32_t upper = HostArrayUBound(elements);
       for (int32_t i = 0; i <= upper; ++i) {

@@ -25,7 +25,6 @@ struct Registry {
   std::atomic<TableEntry*> segments[kMaxSegments];
   uint32_t used = 1;  // slot 0 is never handed out
   uint32_t freeHead = 0;
-  size_t live = 0;
 };
 
 // Never destroyed: iterators may be checked by a host after the library's
@@ -72,7 +71,6 @@ uint32_t TableRegistry::Acquire(PositionTable* table, const void* tag) {
   e->nextFree = 0;
   e->tag.store(tag, std::memory_order_relaxed);
   e->table.store(table, std::memory_order_release);
-  ++r.live;
   return slot;
 }
 
@@ -87,7 +85,6 @@ void TableRegistry::Release(uint32_t slot) {
   std::atomic_thread_fence(std::memory_order_release);
   e->table.store(nullptr, std::memory_order_relaxed);
   e->tag.store(nullptr, std::memory_order_relaxed);
-  --r.live;
   if (g == kLastGeneration) return;  // retired for good
   e->nextFree = r.freeHead;
   r.freeHead = slot;
@@ -108,12 +105,6 @@ uint32_t TableRegistry::Generation(uint32_t slot) {
   return Find(TheRegistry(), slot)->generation.load(std::memory_order_relaxed);
 }
 
-size_t TableRegistry::LiveCount() {
-  Registry& r = TheRegistry();
-  std::lock_guard<std::mutex> lock(r.mutex);
-  return r.live;
-}
-
 void TableRegistry::SetGenerationForTesting(uint32_t slot, uint32_t generation) {
   Find(TheRegistry(), slot)->generation.store(generation, std::memory_order_relaxed);
 }
@@ -122,12 +113,6 @@ void ElementSlots::Grow() {
   if (entries_.size() >= kLastGeneration - 1) throw std::bad_alloc();
   entries_.push_back(Entry{nullptr, kFirstGeneration, 0});
   freeHead_ = static_cast<uint32_t>(entries_.size());
-}
-
-size_t ElementSlots::LiveCount() const {
-  size_t live = 0;
-  for (const Entry& e : entries_) live += e.node != nullptr ? 1 : 0;
-  return live;
 }
 
 }  // namespace kdt

@@ -59,7 +59,6 @@ class TableRegistry {
   // else null.
   static PositionTable* Resolve(uint32_t slot, uint32_t generation, const void* tag);
   static uint32_t Generation(uint32_t slot);
-  static size_t LiveCount();
 
   // Lets a test bring a live slot near the end of its generations.
   static void SetGenerationForTesting(uint32_t slot, uint32_t generation);
@@ -95,7 +94,6 @@ class ElementSlots {
     return e.generation == generation ? e.node : nullptr;
   }
   uint32_t Generation(uint32_t slot) const { return entries_[slot - 1].generation; }
-  size_t LiveCount() const;
 
   void SetGenerationForTesting(uint32_t slot, uint32_t generation) {
     At(slot).generation = generation;

@@ -95,6 +95,13 @@ inline void PrintTo(const Member& m, std::ostream* os) {
   *os << m.spec.Name();
 }
 
+// The families, as tests take them for a parameter, and as test names.
+inline const std::string kFamilies[] = {"hash maps", "ordered maps", "hash sets", "ordered sets"};
+inline std::string FamilyTestName(std::string family) {
+  family.erase(family.find(' '), 1);
+  return family;
+}
+
 // The text of key or value number n: "k7" or, upper-cased, "K7".
 inline std::string TextOf(const char* prefix, int n, bool upper) {
   std::string s = prefix + std::to_string(n);

@@ -40,14 +40,8 @@ TEST_P(SoakTest, RandomCallsMatchTheModel) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Families, SoakTest,
-                         ::testing::Values("hash maps", "ordered maps", "hash sets",
-                                           "ordered sets"),
-                         [](const auto& info) {
-                           std::string name = info.param;
-                           name.erase(name.find(' '), 1);
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Families, SoakTest, ::testing::ValuesIn(kFamilies),
+                         [](const auto& info) { return FamilyTestName(info.param); });
 
 }  // namespace
 }  // namespace kdt_test

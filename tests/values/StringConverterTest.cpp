@@ -39,10 +39,13 @@ const Row kRows[] = {
     {"\x8E", kEncodingMacRoman, true, "\xC3\xA9", u"\u00E9", false},
     // An unspecified high byte is read as Windows Latin 1.
     {"\x80z", kEncodingUnspecified, true, "\xE2\x82\xACz", u"\u20ACz", false},
-    // UTF-16 in host order, with a byte-order mark, swapped with a mark.
+    // UTF-16 in host order, with a byte-order mark, swapped with a mark, a
+    // mark and a swapped one (the host's UTF-8 keeps the second).
     {std::string("a\0\xE9\0", 4), kEncodingUTF16, true, "a\xC3\xA9", u"a\u00E9", false},
     {std::string("\xFF\xFE\x62\0", 4), kEncodingUTF16, true, "b", u"b", false},
     {std::string("\xFE\xFF\0c\0d", 6), kEncodingUTF16, false, "cd", u"cd", false},
+    {std::string("\xFF\xFE\xFE\xFF\x62\0", 6), kEncodingUTF16, true, "\xEF\xBF\xBE\x62", u"b",
+     false},
     {"\xEF\xBB\xBFq", kEncodingUTF8, true, "\xEF\xBB\xBFq", u"q", false},
     {"\xF0\x9D\x90\x80", kEncodingUTF8, true, "\xF0\x9D\x90\x80", u"\U0001D400", false},
     // An encoding the host cannot convert: empty views.

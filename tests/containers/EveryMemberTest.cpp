@@ -1,0 +1,222 @@
+// Every member in each case mode, called as a host program calls it, each
+// answer checked against the walk the container showed before: what the
+// random driver reaches seldom.  Ranges of neighbours, within a hash chain
+// and across chains, both ways round; removal through every kind of
+// position; the end position's entry; calls before a constructor; a host
+// that cannot make arrays.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "containers/ContainerTestSupport.h"
+#include "standin/host/HostTesting.h"
+
+namespace kdt_test {
+namespace {
+
+// MaxSize as the user guide gives it.
+int32_t GuideMaxSize(const Member& m) {
+  const bool ints = m.spec.key == Kind::Integer;
+  if (m.hash) return -1;
+  if (m.set) return ints ? 214748364 : 178956970;
+  return !ints ? 134217727 : m.spec.value == Kind::Integer ? 178956970 : 153391689;
+}
+
+struct Program {
+  standin::Host& h;
+  const Member& m;
+  const MemberSpec& s = m.spec;
+  Word c = New(s.caseSensitive);
+
+  Word Call(Word obj, const char* pattern, std::initializer_list<standin::Arg> args = {}) {
+    return h.Call(obj, s.Decl(pattern), args).word;
+  }
+  // An object the program keeps to its end.
+  Word Keep(Word obj) {
+    if (obj != 0) h.ReleaseAtEnd(obj);
+    return obj;
+  }
+  Word New(bool caseSensitive) {
+    Word obj = Keep(standin::W(h.NewInstance(s.className)));
+    if (s.HasCaseModes())
+      Call(obj, "Constructor(CaseSensitive as Boolean = true)", {caseSensitive});
+    else
+      Call(obj, "Constructor");
+    return obj;
+  }
+  Word Key(int n) { return Make(h, s.key, "k", n); }
+  void Put(Word obj, int n) {
+    if (m.set)
+      Call(obj, "insert(key as {K})", {Key(n)});
+    else
+      h.Assign(obj, s.Decl("value(key as {K}) as {V}"), {Key(n)}, Make(h, s.value, "v", n));
+  }
+  // What a returned reference holds; the reference is given back.
+  std::string Text(Kind k, Word w) {
+    std::string text = Content(h, k, w);
+    if (k != Kind::Integer && w != 0) h.Release(w);
+    return text;
+  }
+  // "key=value" (sets: "key").
+  std::string Entry(Word key, Word value) {
+    return Text(s.key, key) + (m.set ? "" : "=" + Text(s.value, value));
+  }
+  // The entries from first to last, or by index.
+  std::vector<std::string> Walk() {
+    std::vector<std::string> out;
+    Word it = Keep(Call(c, "first as {I}")), end = Keep(Call(c, "last as {I}"));
+    for (; !Call(it, "isEqual(other as {I}) as boolean", {end}); Call(it, "MoveNext"))
+      out.push_back(Entry(Call(it, "Key as {K}"), m.set ? 0 : Call(it, "Value as {V}")));
+    return out;
+  }
+  std::vector<std::string> ByIndex(int32_t from, int32_t to) {
+    std::vector<std::string> out;
+    for (int32_t i = from; i < to; ++i)
+      out.push_back(Entry(Call(c, "Key(index as integer) as {K}", {i}),
+                          m.set ? 0 : Call(c, "ValueAtIndex(index as integer) as {V}", {i})));
+    return out;
+  }
+  Word KeyOf(const std::string& entry) { return Key(std::stoi(entry.substr(entry[0] == 'k'))); }
+  Word Find(const std::string& entry) {
+    return Keep(Call(c, "find(key as {K}) as {I}", {KeyOf(entry)}));
+  }
+  int32_t Count() { return h.Get(c, "Count").i(); }
+  void Remove(Word first, Word last) {
+    Call(c, "Remove(first as {I}, last as {I})", {first, last});
+  }
+};
+
+// Keys 0..19 and, after them, a key in the bucket of each of 0, 1 and 2.
+void Fill(Program& p) {
+  const Kind hashed = p.s.key == Kind::Variant ? Kind::String : p.s.key;
+  auto bucket = [&](int n) {
+    return ModelHash(hashed, TextOf("k", n, false), n, p.s.caseSensitive) % 193;
+  };
+  for (int n = 0; n < 20; ++n) p.Put(p.c, n);
+  for (int j = 0, n = 20; j < 3; ++n)
+    if (bucket(n) == bucket(j)) p.Put(p.c, n), ++j;
+}
+
+void Exercise(standin::Host& h, const Member& member) {
+  Program p{h, member};
+  const char* notInitialized = member.set ? "Set not initialized" : "Map not initialized";
+  Word raw = p.Keep(standin::W(h.NewInstance(member.spec.className)));
+  EXPECT_EQ(h.Get(raw, "MaxSize").i(), 0);
+  EXPECT_RAISES(h, "NilObjectException", notInitialized);
+  if (member.set) {
+    p.Call(raw, "Constructor(Keys() as {K})", {nullptr});
+    EXPECT_RAISES(h, "NilObjectException", "values array is nil");
+  } else {
+    EXPECT_EQ(p.Call(raw, "CloneDictionary as Dictionary"), 0u);
+    EXPECT_RAISES(h, "NilObjectException", "Other map not initialized");
+    p.Put(p.c, 0);
+    p.Call(p.c, "Constructor(other as {C})", {nullptr});
+    EXPECT_RAISES(h, "NilObjectException", "Other map is nil");
+    EXPECT_EQ(p.Count(), 1);
+    p.Call(p.c, "Constructor(other as {C})", {raw});
+    EXPECT_RAISES(h, "NilObjectException", "Other map not initialized");
+    EXPECT_EQ(p.Count(), 0);
+    EXPECT_RAISES(h, "NilObjectException", notInitialized);
+    p.c = p.New(member.spec.caseSensitive);
+  }
+  Fill(p);
+  EXPECT_EQ(h.Get(p.c, "MaxSize").i(), GuideMaxSize(member));
+  std::vector<std::string> walk = p.Walk();
+  ASSERT_EQ(walk.size(), 23u);
+
+  // The end position has no entry; assigning Value elsewhere replaces one.
+  Word end = p.Keep(p.Call(p.c, "last as {I}"));
+  p.Call(end, "Key as {K}");
+  EXPECT_RAISES(h, "KeyNotFoundException", "Key not found");
+  if (!member.set) {
+    p.Call(end, "Value as {V}");
+    EXPECT_RAISES(h, "KeyNotFoundException", "Key not found");
+    Word v = Make(h, member.spec.value, "v", 99);
+    h.Assign(end, p.s.Decl("Value as {V}"), {}, v);
+    EXPECT_RAISES(h, "KeyNotFoundException", "Key not found");
+    h.Assign(p.Find(walk[0]), p.s.Decl("Value as {V}"), {}, v);
+    walk[0] = walk[0].substr(0, walk[0].find('=') + 1) + Content(h, p.s.value, v);
+    EXPECT_EQ(p.Walk(), walk);
+    const char* lookup = "lookup(key as {K}, defaultvalue as {V}) as {V}";
+    EXPECT_EQ(p.Text(p.s.value, p.Call(p.c, lookup, {p.Key(98), v})), Content(h, p.s.value, v));
+  }
+  p.Call(end, "isNotEqual(other as {I}) as boolean", {nullptr});
+  EXPECT_RAISES(h, "NilObjectException", member.set ? "Iterator is nil" : "other iterator is nil");
+
+  // The end, nil, another container's and the other case mode's iterators
+  // remove nothing, alone or as either end of a range from the first entry;
+  // a live one its entry, once.
+  Word other = p.New(member.spec.caseSensitive), otherMode = p.New(!member.spec.caseSensitive);
+  p.Put(other, 0);
+  p.Put(otherMode, 0);
+  Word first = p.Keep(p.Call(p.c, "first as {I}"));
+  p.Call(p.c, "Remove(pos as {I})", {end});
+  for (Word pos : {Word{0}, p.Keep(p.Call(other, "first as {I}")),
+                   p.Keep(p.Call(otherMode, "first as {I}"))}) {
+    p.Call(p.c, "Remove(pos as {I})", {pos});
+    p.Remove(pos, first);
+    p.Remove(first, pos);
+  }
+  EXPECT_NO_RAISE(h);
+  EXPECT_EQ(p.Count(), 23);
+  Word gone = p.Find(walk.back());
+  p.Call(p.c, "Remove(pos as {I})", {gone});
+  EXPECT_EQ(p.Count(), 22);
+  p.Call(p.c, "Remove(pos as {I})", {gone});
+  EXPECT_RAISES(h, "NilObjectException", "Iterator not initialized");
+  for (Word from : {gone, end}) {
+    p.Remove(from, from == gone ? end : gone);
+    EXPECT_RAISES(h, "NilObjectException", "Iterator not initialized");
+  }
+
+  // Neighbours inside the walk: backwards (and from the end) nothing,
+  // forwards the first.
+  for (size_t i = 1; i <= 20; ++i) {
+    Word a = p.Find(walk[i]), b = p.Find(walk[i + 1]);
+    p.Remove(b, a);
+    p.Remove(end, a);
+    EXPECT_EQ(p.Count(), static_cast<int32_t>(23 - i)) << walk[i + 1] << " to " << walk[i];
+    p.Remove(a, b);
+  }
+  EXPECT_EQ(p.Walk(), (std::vector<std::string>{walk[0], walk[21]}));
+  EXPECT_EQ(p.Call(p.c, "Remove(key as {K}) as integer", {p.KeyOf(walk[21])}), 1u);
+  p.Remove(first, end);
+  EXPECT_EQ(h.Get(p.c, "Empty").word, 1u);
+  EXPECT_NO_RAISE(h);
+}
+
+// Without arrays a map answers Key(index) and ValueAtIndex from a walk of its
+// table, nil past its end; a set answers nil; nothing raises.
+void ExerciseWithoutArrays(standin::Host& h, const Member& member) {
+  Program p{h, member};
+  for (int n = 1; n <= 5; ++n) p.Put(p.c, n);
+  std::vector<std::string> expected = p.Walk(), nil = p.ByIndex(-1, 0);
+  EXPECT_EQ(p.Call(p.c, "Keys as {K}()"), 0u);
+  if (member.set) expected.assign(5, nil[0]);
+  expected.insert(expected.begin(), nil[0]);
+  expected.push_back(nil[0]);
+  EXPECT_EQ(p.ByIndex(-1, 6), expected);
+  EXPECT_NO_RAISE(h);
+}
+
+class EveryMember : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(EveryMember, AnswersAsTheGuideSays) {
+  for (bool arrays : {true, false}) {
+    standin::Options options;
+    if (!arrays) options.Hide({"RuntimeArrayCreateSingleDimBoundedArray"});
+    standin::TestHost host(options);
+    for (const Member& m : AllMembers()) {
+      if (m.Family() != GetParam()) continue;
+      SCOPED_TRACE(m.spec.Name());
+      (arrays ? Exercise : ExerciseWithoutArrays)(host, m);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, EveryMember, ::testing::ValuesIn(kFamilies),
+                         [](const auto& info) { return FamilyTestName(info.param); });
+
+}  // namespace
+}  // namespace kdt_test
