@@ -30,7 +30,8 @@ class Driver {
  public:
   Driver(TestHost& host, const Member& m) : h(host), m_(m), s(m.spec) {}
 
-  // Arguments are made once, so that a call's own host values can be counted.
+  // Arguments are made once and kept, so that a call's own host values can be
+  // counted.
   Word Key(int n) {
     return Memo(n, [&] { return Make(h, s.key, "k", n); });
   }
@@ -73,26 +74,29 @@ class Driver {
     return W(h.Call(container, Decl(at), args));
   }
   Word IteratorAt2() { return Iterator("find(key as {K}) as {I}", {Key(2)}); }
-  // A container holding keys 1 .. n, filled so that the next insertion
+  // The container: keys 1 .. n, filled so that the next insertion
   // allocates: a tree's first block of nodes and its element slots are full
-  // at 4, and a hash table grows when its bucket count is exceeded.
+  // at 4, and a hash table grows when its bucket count is exceeded (193).
   void Fill() {
-    int n = kSmall;
-    container = W(h.NewInstance(s.className));
+    count = m_.hash ? 193 : kSmall;
+    container = Filled(count);
+  }
+  Word Filled(int n) {
+    Word c = W(h.NewInstance(s.className));
     if (s.HasCaseModes())
-      h.Call(container, "Constructor(CaseSensitive as Boolean = true)", {s.caseSensitive});
+      h.Call(c, "Constructor(CaseSensitive as Boolean = true)", {s.caseSensitive});
     else
-      h.Call(container, "Constructor");
-    if (m_.hash) n = h.Get(container, "BinCount").i();
+      h.Call(c, "Constructor");
     for (int i = 1; i <= n; ++i) {
       if (m_.set)
-        h.Call(container, Decl("insert(key as {K})"), {Key(i)});
+        h.Call(c, Decl("insert(key as {K})"), {Key(i)});
       else
-        h.Assign(container, Decl("value(key as {K}) as {V}"), {Key(i)}, Val(i));
+        h.Assign(c, Decl("value(key as {K}) as {V}"), {Key(i)}, Val(i));
     }
-    count = n;
-    Array(s.key), Array(s.value), Array(Kind::String), Dictionary();
+    return c;
   }
+  // A container with the same entries, in the same state.
+  Word Copy() { return m_.set ? Filled(count) : W(h.Call(container, Decl("Clone as {C}"))); }
   // Keeps keys 1 .. n only.
   void Shrink(int n) {
     for (; count > n; --count)
@@ -102,9 +106,10 @@ class Driver {
 
   // Count agrees with a walk from first to last, and every key is found with
   // the very value it was given.
-  void ExpectIntact() {
-    EXPECT_EQ(h.Get(container, "Count").i(), count);
-    Word it = Iterator("first as {I}"), end = Iterator("last as {I}");
+  void ExpectIntact(Word c) {
+    if (c == 0) return;
+    EXPECT_EQ(h.Get(c, "Count").i(), count);
+    Word it = W(h.Call(c, Decl("first as {I}"))), end = W(h.Call(c, Decl("last as {I}")));
     int walked = 0;
     while (walked <= count && h.Call(it, Decl("isNotEqual(other as {I}) as boolean"), {end}).b()) {
       h.Call(it, "MoveNext");
@@ -115,10 +120,10 @@ class Driver {
     h.Release(end);
     for (int i = 1; i <= count; ++i) {
       if (m_.set) {
-        EXPECT_EQ(h.Call(container, Decl("CountKey(key as {K}) as integer"), {Key(i)}).i(), 1) << i;
+        EXPECT_EQ(h.Call(c, Decl("CountKey(key as {K}) as integer"), {Key(i)}).i(), 1) << i;
         continue;
       }
-      Word v = h.Call(container, Decl("value(key as {K}) as {V}"), {Key(i)});
+      Word v = h.Call(c, Decl("value(key as {K}) as {V}"), {Key(i)});
       EXPECT_EQ(v, Val(i)) << i;
       Drop(v);
     }
@@ -136,15 +141,31 @@ class Driver {
   const MemberSpec& s;
   Word container = 0;
   int count = 0;
-  uint64_t failAt = 0;  // the allocation that fails in the next Armed call
 
+  // One attempt: the host values made for it, the container its call may
+  // change, and what the host held right before the call.
+  uint64_t failAt = 0;
+  std::vector<Word> made;
+  Word changed = 0;
+  std::vector<int32_t> references;
+  size_t live = 0;
+  Word Own(Word w) {
+    made.push_back(w);
+    return w;
+  }
   // call() with the library's failAt-th allocation failing.
   template <class F>
   Word Armed(F call) {
+    references = References();
+    live = h.LiveCount();
     Host::FailLibraryAllocation(failAt);
     Word r = call();
     Host::FailLibraryAllocation(0);
     return r;
+  }
+  void EndAttempt() {
+    for (Word w : made) Drop(w);
+    made.clear();
   }
 
  private:
@@ -156,16 +177,17 @@ class Driver {
   std::map<int, Word> made_;  // keys n, values -n, arrays 1000 + kind, the Dictionary 2000
 };
 
-// One call under test, in the order they run (Clear last: it empties the
-// container).  `on`: c the container, f a fresh instance, i an iterator at key
-// 2; then ':' for an assignment, whose value is the last argument, '+' for a
-// call that allocates in every member, and '^' for a call on the container
-// filled to where an insertion allocates (the other calls find 4 entries).
-// Arguments: k key 2, n the next key (not held), v the value of key 2, w the
-// next value, a an array of keys, b of values, s of Strings, d a Dictionary,
-// c the container, m the case mode, x index 2, e the end iterator, j an
-// iterator at key 2.  A row whose declaration the class lacks is skipped;
-// every declaration a class registers must have a row.
+// One call under test, in the order they run: the first calls of the process
+// make what the library keeps for good (the registry of positions, the case
+// folding table), and Clear, last, empties the container.  `on`: f a fresh
+// instance, g a copy of the container filled to where an insertion allocates,
+// c the container (4 entries), i an iterator at key 2; then ':' for an
+// assignment, whose value is the last argument, and '+' for a call that
+// allocates in every member.  Arguments: k key 2, n the next key (not held), v
+// the value of key 2, w the next value, a an array of keys, b of values, s of
+// Strings, d a Dictionary, c the container, m the case mode, x index 2, e the
+// end iterator, j an iterator at key 2.  A row whose declaration the class
+// lacks is skipped; every declaration a class registers must have a row.
 struct Case {
   const char* decl;
   const char* on;
@@ -173,15 +195,15 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"value(key as {K}) as {V}", "c:+^", "nw"},
-    {"insert(key as {K})", "c+^", "n"},
     {"Constructor(CaseSensitive as Boolean = true)", "f+", "m"},
     {"Constructor", "f+", ""},
     {"Constructor(dic as dictionary, CaseSensitive as Boolean = true)", "f+", "dm"},
     {"Constructor(dic as dictionary)", "f+", "d"},
-    {"Constructor(other as {C})", "f+", "c"},
     {"Constructor(Keys() as {K})", "f+", "a"},
     {"Constructor(Keys() as string)", "f+", "s"},
+    {"value(key as {K}) as {V}", "g:+", "nw"},
+    {"insert(key as {K})", "g+", "n"},
+    {"Constructor(other as {C})", "f+", "c"},
     {"value(key as {K}) as {V}", "c", "k"},
     {"lookup(key as {K}, defaultvalue as {V}) as {V}", "c", "kv"},
     {"lookup(key as {K}) as boolean", "c", "k"},
@@ -215,11 +237,6 @@ const Case kCases[] = {
 };
 
 Word Run(Driver& d, const Case& c, const std::string& decl) {
-  std::vector<Word> made;  // given back after the call
-  auto own = [&](Word w) {
-    made.push_back(w);
-    return w;
-  };
   std::vector<Arg> args;
   for (const char* p = c.args; *p != '\0'; ++p) {
     if (*p == 'm') {
@@ -235,14 +252,16 @@ Word Run(Driver& d, const Case& c, const std::string& decl) {
                    : *p == 's' ? d.Array(Kind::String)
                    : *p == 'd' ? d.Dictionary()
                    : *p == 'c' ? d.container
-                   : *p == 'e' ? own(d.Iterator("last as {I}"))
-                   : *p == 'j' ? own(d.IteratorAt2())
+                   : *p == 'e' ? d.Own(d.Iterator("last as {I}"))
+                   : *p == 'j' ? d.Own(d.IteratorAt2())
                                : 2);
   }
-  const Word target = c.on[0] == 'f'   ? own(W(d.h.NewInstance(d.s.className)))
-                      : c.on[0] == 'i' ? own(d.IteratorAt2())
+  const Word target = c.on[0] == 'f'   ? d.Own(W(d.h.NewInstance(d.s.className)))
+                      : c.on[0] == 'i' ? d.Own(d.IteratorAt2())
+                      : c.on[0] == 'g' ? d.Own(d.Copy())
                                        : d.container;
-  const Word r = d.Armed([&]() -> Word {
+  d.changed = c.on[0] == 'g' ? target : d.container;
+  return d.Armed([&]() -> Word {
     if (std::strchr(c.on, ':') == nullptr) {
       if (args.empty()) return d.h.Call(target, decl);
       if (args.size() == 1) return d.h.Call(target, decl, {args[0]});
@@ -255,35 +274,33 @@ Word Run(Driver& d, const Case& c, const std::string& decl) {
       d.h.Assign(target, decl, {args[0]}, value);
     return 0;
   });
-  for (Word w : made) d.Drop(w);
-  return r;
 }
 
 // Runs `call` with its k-th library allocation failing, for k = 1, 2, ...
 // until it completes; returns how many failures it met.  `call` makes its
-// call through d.Armed.
+// call through d.Armed.  Each attempt starts from the same state: a call that
+// keeps what it allocated before failing (a grown table) works on a copy.
 template <class Call>
 int RunUntilDone(Driver& d, const std::string& what, Call&& call) {
   int failures = 0;
   for (int k = 1; k < 1000; ++k) {
     SCOPED_TRACE(what + ", allocation " + std::to_string(k) + " failing");
-    d.Key(d.count + 1), d.Val(d.count + 1);  // made before anything is counted
-    const std::vector<int32_t> references = d.References();
-    const size_t live = d.h.LiveCount();
     d.failAt = static_cast<uint64_t>(k);
     const Word r = call();
     if (!Host::LibraryAllocationFailed()) {
       EXPECT_NO_RAISE(d.h);
-      d.count = d.h.Get(d.container, "Count").i();
       d.Drop(r);
+      d.EndAttempt();
+      if (d.container != 0) d.count = d.h.Get(d.container, "Count").i();
       return failures;
     }
     ++failures;
     EXPECT_RAISES(d.h, kOutOfMemory, kOutOfMemoryMessage);
     EXPECT_EQ(r, 0u);
-    EXPECT_EQ(d.h.LiveCount(), live) << "host values leaked or released";
-    EXPECT_EQ(d.References(), references) << "arguments locked or released";
-    d.ExpectIntact();
+    EXPECT_EQ(d.h.LiveCount(), d.live) << "host values leaked or released";
+    EXPECT_EQ(d.References(), d.references) << "arguments locked or released";
+    d.ExpectIntact(d.changed);
+    d.EndAttempt();
   }
   ADD_FAILURE() << what << " never completed";
   return failures;
@@ -308,11 +325,6 @@ void Sweep(TestHost& host, const Member& member) {
     host.Release(fresh);
   }).join();
 
-  d.Fill();
-  for (const standin::PropertyInfo& p : classes[0]->properties) {
-    RunUntilDone(d, p.name,
-                 [&] { return d.Armed([&] { return host.Get(d.container, p.name).word; }); });
-  }
   std::set<std::string> covered;  // class.declaration, with " = ..." for an assignment
   for (const Case& c : kCases) {
     const bool assigns = std::strchr(c.on, ':') != nullptr;
@@ -321,11 +333,18 @@ void Sweep(TestHost& host, const Member& member) {
     const standin::MethodInfo* m = cls.FindMethod(decl);
     if (m == nullptr || (assigns && m->setter == nullptr)) continue;
     if (!covered.insert(cls.name + "." + what).second) continue;
-    if (std::strchr(c.on, '^') == nullptr) d.Shrink(Driver::kSmall);
+    if (d.container == 0 && (c.on[0] != 'f' || std::strchr(c.args, 'c') != nullptr)) d.Fill();
+    if (c.on[0] != 'g') d.Shrink(Driver::kSmall);
     const int met = RunUntilDone(d, what, [&] { return Run(d, c, decl); });
     if (std::strchr(c.on, '+') != nullptr) {
       EXPECT_GT(met, 0) << what << " allocated nothing";
     }
+  }
+  for (const standin::PropertyInfo& p : classes[0]->properties) {
+    RunUntilDone(d, p.name, [&] {
+      d.changed = d.container;
+      return d.Armed([&] { return host.Get(d.container, p.name).word; });
+    });
   }
   // No declaration goes untried.
   for (const standin::ClassInfo* cls : classes)
