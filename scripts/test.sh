@@ -2,7 +2,8 @@
 # Builds everything twice (plain, and with AddressSanitizer + UBSan) and runs
 # every test under qemu-arm in both builds, the thread tests once more under a
 # race detector on the plain build, plus the format, export and glibc checks,
-# then builds and verifies the release package.
+# a short soak and a minute of fuzzing, then builds and verifies the release
+# package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-machine.sh
@@ -45,6 +46,9 @@ done
 # A short soak of every member on the sanitizer build.
 KDT_SOAK_BUILD=build/test-sanitize bash scripts/soak.sh 1 20000 || status=1
 took soak
+# A minute of coverage-guided fuzzing from the project's corpus.
+KDT_FUZZ_BUILD=build/test-fuzz bash scripts/fuzz.sh 60 || status=1
+took fuzz
 bash scripts/package.sh || status=1
 took package
 exit $status
