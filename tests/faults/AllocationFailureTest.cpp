@@ -178,8 +178,8 @@ class Driver {
 };
 
 // One call under test, in the order they run: the first calls of the process
-// make what the library keeps for good (the registry of positions, the case
-// folding table), and Clear, last, empties the container.  `on`: f a fresh
+// make what the library keeps for good (the registry of positions; in maps,
+// the case folding table), and Clear, last, empties the container.  `on`: f a fresh
 // instance, g a copy of the container filled to where an insertion allocates,
 // c the container (4 entries), i an iterator at key 2; then ':' for an
 // assignment, whose value is the last argument, and '+' for a call that
