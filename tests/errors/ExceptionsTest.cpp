@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <new>
 #include <stdexcept>
@@ -24,12 +25,18 @@ std::function<void()> Range(int64_t value, int64_t lowest, int64_t limit, const 
                             const char* method) {
   return [=] { kdt::RaiseRangeException(value, lowest, limit, parameter, method); };
 }
-// Runs the work as every registered function runs: under a handler that
-// raises what it caught.
-std::function<void()> Guarded(std::function<void()> work) {
+// The exception that work throws, handed to the handler every registered
+// function has, which raises it.
+std::function<void()> Guarded(void (*work)()) {
+  std::exception_ptr thrown;
+  try {
+    work();
+  } catch (...) {
+    thrown = std::current_exception();
+  }
   return [=] {
     try {
-      work();
+      std::rethrow_exception(thrown);
     } catch (...) {
       kdt::RaiseCurrentException();
     }
