@@ -1,0 +1,12 @@
+// The records of the member table's first half.
+#include "containers/members/MemberRecords.h"
+
+namespace kdt {
+namespace members {
+
+void AddFirstHalfRow(int row, ClassRecordSink& sink) {
+  AddRowIn<0, kRows / 2>(row, sink);
+}
+
+}  // namespace members
+}  // namespace kdt
