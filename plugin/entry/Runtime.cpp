@@ -32,7 +32,8 @@ extern "C" __cxa_eh_globals* __cxa_get_globals_fast() noexcept {
 
 // Every allocation of the shared object goes through PluginAlloc: operator
 // new here, and the runtime's own calls of malloc (its exception objects),
-// which the link redirects to __wrap_malloc.  A host's allocation gate then
+// which the link redirects to __wrap_malloc.  The runtime's own array forms
+// of delete call the plain one below.  A host's allocation gate then
 // sees all of them, and so does a sanitizer watching calloc and free.
 void* operator new(std::size_t size) {
   void* p = kdt::PluginAlloc(size == 0 ? 1 : size);
@@ -45,13 +46,7 @@ void* operator new[](std::size_t size) {
 void operator delete(void* p) noexcept {
   kdt::PluginFree(p);
 }
-void operator delete[](void* p) noexcept {
-  kdt::PluginFree(p);
-}
 void operator delete(void* p, std::size_t) noexcept {
-  kdt::PluginFree(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
   kdt::PluginFree(p);
 }
 extern "C" void* __wrap_malloc(std::size_t size) {

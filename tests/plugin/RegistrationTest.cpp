@@ -1,11 +1,17 @@
 // Start-up and registration as the stand-in host sees them.
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include "plugin/ClassRecords.h"
+#include "plugin/PluginAlloc.h"
 #include "plugin/PluginMain.h"
 #include "plugin/host/HostEntries.h"
 #include "standin/host/HostTesting.h"
 #include "tests/values/ValuesTestSupport.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/allocator_interface.h>
+#endif
 
 namespace {
 
@@ -29,6 +35,51 @@ TEST(PluginMain, HostWithoutAnnouncementStillRegisters) {
   standin::TestHost host(Loaded({"RegisterPluginVersion"}));
   EXPECT_EQ(kdt::ClassRecordVersion, 13);
   EXPECT_EQ(host.Classes().size(), 52u);
+}
+
+// Bytes of the heap in use by this process.  The plain build's count is exact
+// only with the C library's per-thread cache of freed blocks turned off,
+// which the test runner does (tests/CMakeLists.txt).
+size_t HeapInUse() {
+#if defined(__SANITIZE_ADDRESS__)
+  return __sanitizer_get_current_allocated_bytes();
+#else
+  return mallinfo2().uordblks;
+#endif
+}
+
+int g_allowed = 0;
+int32_t FailAfterAllowed(uint32_t) {
+  return g_allowed-- > 0;
+}
+
+// A short record that cannot be completed gives back every block it took.
+TEST(PluginMain, Version9RecordLeavesNothingWhenMemoryRunsOut) {
+  kdt::PropertyRecord properties[2]{};
+  kdt::MethodRecord methods[3]{};
+  unsigned char entries16[2 * 16]{}, entries20[20]{};
+  kdt::ClassRecord record{};
+  record.properties = record.properties2 = properties;
+  record.propertyCount = record.properties2Count = 2;
+  record.methods = record.methods2 = methods;
+  record.methodCount = record.methods2Count = 3;
+  record.entries16 = entries16;
+  record.entries16Count = 2;
+  record.entries20 = entries20;
+  record.entries20Count = 1;
+  for (int allowed = 0;; ++allowed) {
+    const size_t before = HeapInUse();
+    g_allowed = allowed;
+    kdt::AllocationGate = FailAfterAllowed;
+    uint32_t* shortRecord = kdt::MakeVersion9ClassRecord(record);
+    kdt::AllocationGate = nullptr;
+    if (shortRecord != nullptr) {
+      EXPECT_EQ(allowed, 7) << "the record and its six arrays";
+      break;
+    }
+    EXPECT_EQ(HeapInUse(), before) << "failing allocation " << allowed + 1;
+    ASSERT_LT(allowed, 7);
+  }
 }
 
 }  // namespace
