@@ -20,22 +20,10 @@
 #include <utility>
 #include <vector>
 
+#include "containers/storage/BucketPrimes.h"
 #include "containers/storage/Positions.h"
 
 namespace kdt {
-
-inline constexpr uint32_t kBucketPrimes[] = {
-    5ul,         53ul,        97ul,         193ul,        389ul,       769ul,
-    1543ul,      3079ul,      6151ul,       12289ul,      24593ul,     49157ul,
-    98317ul,     196613ul,    393241ul,     786433ul,     1572869ul,   3145739ul,
-    6291469ul,   12582917ul,  25165843ul,   50331653ul,   100663319ul, 201326611ul,
-    402653189ul, 805306457ul, 1610612741ul, 3221225473ul, 4294967291ul};
-
-inline uint32_t NextBucketCount(uint32_t hint) {
-  const uint32_t* end = kBucketPrimes + sizeof kBucketPrimes / sizeof kBucketPrimes[0];
-  const uint32_t* p = std::lower_bound(kBucketPrimes, end, hint);
-  return p == end ? *(end - 1) : *p;
-}
 
 inline constexpr uint32_t kInitialBucketHint = 100;
 
@@ -51,7 +39,9 @@ class ChainedHashTable : public PositionTable {
   };
 
   ChainedHashTable()
-      : PositionTable(Tag()), buckets_(NextBucketCount(kInitialBucketHint), nullptr) {}
+      : PositionTable(Tag()),
+        counts_(&NextBucketCount(kInitialBucketHint)),
+        buckets_(counts_->count(), nullptr) {}
   static const void* Tag() { return &kTableTag<ChainedHashTable>; }
   ~ChainedHashTable() { Clear(); }
   ChainedHashTable(const ChainedHashTable&) = delete;
@@ -64,7 +54,7 @@ class ChainedHashTable : public PositionTable {
 
   template <typename Key>
   uint32_t BucketOfKey(const Key& key) const {
-    return static_cast<uint32_t>(Hash()(key) % buckets_.size());
+    return counts_->BucketOf(Hash()(key));
   }
   uint32_t BucketOf(const Node* n) const { return BucketOfKey(KeyOf()(n->value)); }
 
@@ -162,18 +152,19 @@ class ChainedHashTable : public PositionTable {
   void Reserve(uint32_t hint) {
     uint32_t old = bucket_count();
     if (hint <= old) return;
-    uint32_t n = NextBucketCount(hint);
-    if (n <= old) return;
-    std::vector<Node*> grown(n, nullptr);
+    const BucketCount& n = NextBucketCount(hint);
+    if (n.count() <= old) return;
+    std::vector<Node*> grown(n.count(), nullptr);
     for (uint32_t b = 0; b < old; ++b) {
       while (Node* first = buckets_[b]) {
-        uint32_t nb = static_cast<uint32_t>(Hash()(KeyOf()(first->value)) % n);
+        uint32_t nb = n.BucketOf(Hash()(KeyOf()(first->value)));
         buckets_[b] = first->next;
         first->next = grown[nb];
         grown[nb] = first;
       }
     }
     buckets_.swap(grown);
+    counts_ = &n;
   }
 
   // Erases the nodes of bucket b from `first` up to, not including, `last`.
@@ -193,6 +184,7 @@ class ChainedHashTable : public PositionTable {
     delete n;
   }
 
+  const BucketCount* counts_;  // the count of buckets_, with its reduction
   std::vector<Node*> buckets_;
   uint32_t count_ = 0;
 };
