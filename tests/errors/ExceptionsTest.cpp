@@ -78,6 +78,12 @@ TEST(HostExceptions, ClassAndMessageReachTheProgram) {
        "-9223372036854775808."},
       {Range(int64_t{1} << 40, -(int64_t{1} << 33), 2, "index", ""), "OutOfBoundsException",
        "Parameter index  is too big. Range is -8589934592 to 1, but value is 1099511627776."},
+      // Without memory for the message, the class still arrives.
+      {[] {
+         standin::Host::FailLibraryAllocation(1);
+         kdt::RaiseRangeException(7, 0, 5, "index", "");
+       },
+       "OutOfBoundsException", "Out of Bounds"},
       // The ladder: each kind of C++ exception becomes its host exception.
       {Guarded([] { throw std::bad_alloc(); }), "OutOfMemoryException",
        "Failed to allocate memory."},
