@@ -139,6 +139,7 @@ REALarray CreateArray(int32_t typeCode, int32_t upperBound) {
     s->Violate(counter, "upper bound " + std::to_string(upperBound));
     return nullptr;
   }
+  if (s->arraysBeforeFailure >= 0 && s->arraysBeforeFailure-- == 0) return nullptr;
   ArrayValue* a = s->MakeArray("RuntimeArrayCreateSingleDimBoundedArray", typeCode,
                                static_cast<uint32_t>(upperBound + 1));
   return reinterpret_cast<REALarray>(a->block);
@@ -240,6 +241,11 @@ REALarray Host::NewArray(int32_t typeCode, const std::vector<Word>& elements) {
     a->elements[i] = elements[i];
   }
   return reinterpret_cast<REALarray>(a->block);
+}
+
+void Host::FailArrayCreation(uint32_t made) {
+  HostLock lock;
+  state_->arraysBeforeFailure = made;
 }
 
 void Host::ResizeArray(REALarray array, int32_t count) {

@@ -480,6 +480,8 @@ void Host::State::Destroy(Value* v) {
       s->words[1] = PoisonAddress();
       s->words[3] = 0x7FFFFFF0u;
       s->words[4] = 0xDEADDEADu;
+      // And a reader that kept a pointer to the bytes finds others there.
+      std::fill(s->storage.begin(), s->storage.end(), 0xDD);
       break;
     }
     case Kind::Text:

@@ -292,6 +292,9 @@ class Host {
   // The program resizes an array it holds: elements beyond count are let go,
   // new ones are 0 or nil.
   void ResizeArray(REALarray array, int32_t count);
+  // The host runs out of memory for arrays: after `made` more array
+  // creations succeed, the next one gives nil.
+  void FailArrayCreation(uint32_t made);
   REALobject NewInstance(const std::string& className);
   // NewInstance, then the constructor call.
   REALobject New(const std::string& className, const std::string& constructor = "",

@@ -230,6 +230,7 @@ struct Host::State {
   double effectiveVersion = 0;
   bool hidden[detail::kEntryCount] = {};
   uint64_t calls[detail::kCounterCount] = {};
+  int64_t arraysBeforeFailure = -1;  // -1: array creation never fails
   std::map<std::string, uint64_t> lookups;
   std::vector<int32_t> announced;
   std::deque<ClassInfo> classes;
