@@ -449,9 +449,13 @@ bool ConvertVariant(Host::State& s, const char* origin, Value* v, Want want, voi
       return true;
     case Want::String: {
       Value* result = nullptr;
+      // A String Variant gives a new String with its bytes, as a host is
+      // free to: a caller that keeps the bytes past the String's release is
+      // seen reading a dead String's.
       if (StringCode(var->code)) {
-        result = var->payload;
-        s.Retain(result);
+        if (const auto* own = static_cast<const StringValue*>(var->payload))
+          result = s.MakeString(origin, std::string(own->data(), own->data() + own->length()),
+                                own->encoding(), true);
       } else if (var->code == kVarText) {
         result =
             s.MakeString(origin, ToUTF8(PayloadText(s, var->payload)), kdt::kEncodingUTF8, true);
