@@ -245,10 +245,8 @@ class Container {
     if (!Require(d)) return 0;
     DropCache(d);
     return Dispatch(d, [&](auto& t) {
-      auto at = FindKey(t, key);
-      if (t.IsEnd(at)) return 0;
-      t.Erase(at);
-      return 1;
+      typename std::decay_t<decltype(t)>::KT::Probe probe(key);
+      return t.EraseKey(probe.get()) ? 1 : 0;
     });
   }
 

@@ -90,6 +90,19 @@ class ChainedHashTable : public PositionTable {
     return {n, true};
   }
 
+  // Erases the node holding `key`, in one walk of its chain.
+  template <typename Key>
+  bool EraseKey(const Key& key) {
+    for (Node** link = &buckets_[BucketOfKey(key)]; *link != nullptr; link = &(*link)->next) {
+      Node* n = *link;
+      if (!Equal()(KeyOf()(n->value), key)) continue;
+      *link = n->next;
+      Destroy(n);
+      return true;
+    }
+    return false;
+  }
+
   void Erase(Node* target) {
     Node** link = &buckets_[BucketOf(target)];
     while (*link != nullptr && *link != target) link = &(*link)->next;
@@ -235,6 +248,7 @@ class HashTable : private ChainedHashTable<HashEntry<K, Payload>, HashEntryKey<K
   std::pair<Pos, bool> Insert(const Key& probe) { return Chain::FindOrInsert(probe, probe); }
   std::pair<Pos, bool> InsertStored(Key&& key) { return Chain::FindOrInsert(key, key); }
   void Erase(Pos p) { Chain::Erase(p); }
+  bool EraseKey(const Key& key) { return Chain::EraseKey(key); }
   void Clear() { Chain::Clear(); }
   bool IsRange(Pos first, Pos last) const { return Chain::IsRange(first, last); }
   void EraseRange(Pos first, Pos last) { Chain::EraseRange(first, last); }

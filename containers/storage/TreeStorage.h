@@ -200,6 +200,12 @@ class TreeTable : public TreeBase<K, Payload, M, Ascending, Indexed> {
     return kdt::FindOrInsert(
         tree(), key, [&](auto emplace) { return emplace(std::move(key), TreeMapped<Payload>{}); });
   }
+  bool EraseKey(const Key& key) {
+    const Pos at = Find(key);
+    if (IsEnd(at)) return false;
+    this->Erase(at);
+    return true;
+  }
   bool IsRange(Pos first, Pos last) { return this->Follows(first, last); }
 
   static std::unique_ptr<TreeTable> Copy(const TreeTable& source) {
