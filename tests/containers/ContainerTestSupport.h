@@ -91,6 +91,20 @@ inline std::vector<Member> AllMembers() {
   return out;
 }
 
+// The constructor a program runs first, and an entry put in (a set's takes the key only).
+inline void Construct(Host& h, const MemberSpec& s, Word obj, bool caseSensitive) {
+  if (s.HasCaseModes())
+    h.Call(obj, "Constructor(CaseSensitive as Boolean = true)", {caseSensitive});
+  else
+    h.Call(obj, "Constructor");
+}
+inline void Put(Host& h, const Member& m, Word obj, Word k, Word v) {
+  if (m.set)
+    h.Call(obj, m.spec.Decl("insert(key as {K})"), {k});
+  else
+    h.Assign(obj, m.spec.Decl("value(key as {K}) as {V}"), {k}, v);
+}
+
 inline void PrintTo(const Member& m, std::ostream* os) {
   *os << m.spec.Name();
 }

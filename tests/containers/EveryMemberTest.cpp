@@ -39,19 +39,11 @@ struct Program {
   }
   Word New(bool caseSensitive) {
     Word obj = Keep(standin::W(h.NewInstance(s.className)));
-    if (s.HasCaseModes())
-      Call(obj, "Constructor(CaseSensitive as Boolean = true)", {caseSensitive});
-    else
-      Call(obj, "Constructor");
+    Construct(h, s, obj, caseSensitive);
     return obj;
   }
   Word Key(int n) { return Make(h, s.key, "k", n); }
-  void Put(Word obj, int n) {
-    if (m.set)
-      Call(obj, "insert(key as {K})", {Key(n)});
-    else
-      h.Assign(obj, s.Decl("value(key as {K}) as {V}"), {Key(n)}, Make(h, s.value, "v", n));
-  }
+  void Put(Word obj, int n) { kdt_test::Put(h, m, obj, Key(n), Make(h, s.value, "v", n)); }
   // What a returned reference holds; the reference is given back.
   std::string Text(Kind k, Word w) {
     std::string text = Content(h, k, w);

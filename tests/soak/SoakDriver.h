@@ -384,10 +384,8 @@ class SoakDriver {
     return obj;
   }
   void Construct(Word obj, bool caseSensitive) {
-    if (s.HasCaseModes())
-      Call(obj, "Constructor(CaseSensitive as Boolean = true)", {caseSensitive});
-    else
-      Call(obj, "Constructor");
+    ++calls;
+    kdt_test::Construct(h, s, obj, caseSensitive);
   }
   void Put(Word obj, Word k, Word v) {
     if (m.set)
