@@ -471,17 +471,15 @@ class SoakDriver {
     if (!Expect(walked == KeyRefs(order), "walk differs from the model")) return false;
     if (!m.hash && !Expect(Walk(true) == walked, "walk backwards differs")) return false;
     for (const Entry& e : order) {
-      Word k = Probe(e);
-      if (!Expect(Call(c, "CountKey(key as {K}) as integer", {k}) == 1,
-                  "CountKey misses " + Describe(e.key)))
-        return false;
-      if (!m.set && !Expect(Keep(s.value, Call(c, "value(key as {K}) as {V}", {k})) == e.value,
-                            "value of " + Describe(e.key)))
-        return false;
-      if (!mixed) continue;
-      Key twin = Twin(e.key);
-      if (!Expect(Call(c, "CountKey(key as {K}) as integer", {MakeKey(twin)}) == (Find(twin) >= 0),
-                  "CountKey of " + Describe(twin) + ", beside " + Describe(e.key)))
+      const Word k = Probe(e);
+      const Key twin = Twin(e.key);
+      const std::string of = " of " + Describe(e.key);
+      if (!Expect(Call(c, "CountKey(key as {K}) as integer", {k}) == 1, "CountKey" + of) ||
+          (!m.set && !Expect(Keep(s.value, Call(c, "value(key as {K}) as {V}", {k})) == e.value,
+                             "value" + of)) ||
+          (mixed &&
+           !Expect(Call(c, "CountKey(key as {K}) as integer", {MakeKey(twin)}) == (Find(twin) >= 0),
+                   "CountKey of the twin" + of)))
         return false;
     }
     if (!m.hash && !order.empty()) {  // bounds of a present key: steps seldom try one
