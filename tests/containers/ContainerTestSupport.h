@@ -33,18 +33,11 @@ struct MemberSpec {
 
   bool HasCaseModes() const { return key != Kind::Integer; }
   // The declaration with {C}, {I}, {K} and {V} put in.
-  std::string Decl(const std::string& pattern) const {
-    std::string out;
-    for (size_t i = 0; i < pattern.size(); ++i) {
-      if (pattern[i] != '{' || i + 2 >= pattern.size() || pattern[i + 2] != '}') {
-        out += pattern[i];
-        continue;
-      }
-      char c = pattern[++i];
-      out += c == 'C' ? className : c == 'I' ? iteratorName : c == 'K' ? keyWord : valueWord;
-      ++i;
-    }
-    return out;
+  std::string Decl(std::string pattern) const {
+    const std::string* words[] = {&className, &iteratorName, &keyWord, &valueWord};
+    for (size_t at; (at = pattern.find_first_of("CIKV", pattern.find('{'))) != std::string::npos;)
+      pattern.replace(at - 1, 3, *words[std::string("CIKV").find(pattern[at])]);
+    return pattern;
   }
   std::string Name() const {
     return className.substr(0, className.size() - 3) + (caseSensitive ? "S" : "I");
@@ -71,12 +64,7 @@ inline std::vector<Member> AllMembers() {
       KDT_CONTAINER_MEMBERS(KDT_TEST_ROW)
 #undef KDT_TEST_ROW
   };
-  auto kind = [](const char* k) {
-    return k[0] == 'I'   ? Kind::Integer
-           : k[0] == 'S' ? Kind::String
-           : k[0] == 'T' ? Kind::Text
-                         : Kind::Variant;
-  };
+  auto kind = [](const char* k) { return static_cast<Kind>(std::string("ISTV").find(k[0])); };
   std::vector<Member> out;
   for (const Row& r : kRows) {
     bool set = r.shape[0] == 'S';
@@ -89,6 +77,20 @@ inline std::vector<Member> AllMembers() {
     }
   }
   return out;
+}
+
+// The constructor a program runs first, and an entry put in (a set's takes the key only).
+inline void Construct(Host& h, const MemberSpec& s, Word obj, bool caseSensitive) {
+  if (s.HasCaseModes())
+    h.Call(obj, "Constructor(CaseSensitive as Boolean = true)", {caseSensitive});
+  else
+    h.Call(obj, "Constructor");
+}
+inline void Put(Host& h, const Member& m, Word obj, Word k, Word v) {
+  if (m.set)
+    h.Call(obj, m.spec.Decl("insert(key as {K})"), {k});
+  else
+    h.Assign(obj, m.spec.Decl("value(key as {K}) as {V}"), {k}, v);
 }
 
 inline void PrintTo(const Member& m, std::ostream* os) {

@@ -41,16 +41,13 @@ class SoakDriver {
   };
   // An iterator the program keeps: uid 0 is the end position of generation
   // `gen` (a constructor run again or a new container starts another).
+  // Loose: made before a constructor in the other case mode (no position
+  // there), or of a released container (stale or another's), or a table's
+  // end (shared by the tables of one mode); any of those answers is taken.
   struct Kept {
     Word it;
-    int uid;
-    int gen;
+    int uid, gen;
     bool foreign;  // made by another container
-    // A constructor run in the other case mode leaves earlier iterators with
-    // no position in the new mode (nothing happens with them); one of a
-    // released container may be taken as stale or as another container's; a
-    // table's end position is shared by the tables of one mode.  Any of these
-    // answers is accepted for such a loose iterator.
     bool loose = false;
   };
 
@@ -194,6 +191,11 @@ class SoakDriver {
   }
   // Misuse with no single documented answer: nothing, or a NilObjectException.
   bool NothingOrNil() { return Took({"NilObjectException: *", ""}); }
+  static std::string OutOfRange(int32_t index, int32_t size) {
+    return std::string("OutOfBoundsException: Parameter index  is too ") +
+           (index < 0 ? "small" : "big") + ". Range is 0 to " + std::to_string(size - 1) +
+           ", but value is " + std::to_string(index) + ".";
+  }
 
   // ---- Keys and values.
   Key RandomKey(int n) {
@@ -330,9 +332,7 @@ class SoakDriver {
     std::vector<Word> values;
     std::vector<Word> keys = Shown(m.set ? nullptr : &values, expected.size());
     if (m.set) values = keys;
-    if (!Expect(keys.size() == expected.size() && values.size() == keys.size(),
-                "filled with " + std::to_string(keys.size()) + " entries, expected " +
-                    std::to_string(expected.size())))
+    if (!Expect(keys.size() == expected.size() && values.size() == keys.size(), "filled count"))
       return false;
     std::vector<Entry> next;
     std::vector<bool> used(expected.size());
@@ -351,8 +351,7 @@ class SoakDriver {
       if (!Expect(j < expected.size(), "unexpected key " + Describe(e.key))) return false;
       used[j] = true;
       if (!m.set && !Expect(Content(h, s.value, e.value) == expected[j].second,
-                            "key " + Describe(e.key) + " has value " +
-                                Content(h, s.value, e.value) + ", expected " + expected[j].second))
+                            "value of " + Describe(e.key)))
         return false;
       next.push_back(e);
     }
@@ -385,10 +384,8 @@ class SoakDriver {
     return obj;
   }
   void Construct(Word obj, bool caseSensitive) {
-    if (s.HasCaseModes())
-      Call(obj, "Constructor(CaseSensitive as Boolean = true)", {caseSensitive});
-    else
-      Call(obj, "Constructor");
+    ++calls;
+    kdt_test::Construct(h, s, obj, caseSensitive);
   }
   void Put(Word obj, Word k, Word v) {
     if (m.set)
@@ -421,10 +418,8 @@ class SoakDriver {
   bool At(Word it, size_t index, const char* what) {
     if (index == order.size())
       return Expect(Equal(it, End()), std::string(what) + ": not at the end");
-    Word key = ItKey(it);
-    return Expect(key == order[index].keyRef, std::string(what) + ": at " +
-                                                  Describe(KeyFromRef(key)) + ", expected " +
-                                                  Describe(order[index].key));
+    return Expect(ItKey(it) == order[index].keyRef,
+                  std::string(what) + ": not at " + Describe(order[index].key));
   }
   bool TookStale() { return Took({kStale}); }
   void NewGeneration(bool released, bool newCs) {
@@ -476,17 +471,15 @@ class SoakDriver {
     if (!Expect(walked == KeyRefs(order), "walk differs from the model")) return false;
     if (!m.hash && !Expect(Walk(true) == walked, "walk backwards differs")) return false;
     for (const Entry& e : order) {
-      Word k = Probe(e);
-      if (!Expect(Call(c, "CountKey(key as {K}) as integer", {k}) == 1,
-                  "CountKey misses " + Describe(e.key)))
-        return false;
-      if (!m.set && !Expect(Keep(s.value, Call(c, "value(key as {K}) as {V}", {k})) == e.value,
-                            "value of " + Describe(e.key)))
-        return false;
-      if (!mixed) continue;
-      Key twin = Twin(e.key);
-      if (!Expect(Call(c, "CountKey(key as {K}) as integer", {MakeKey(twin)}) == (Find(twin) >= 0),
-                  "CountKey of " + Describe(twin) + ", beside " + Describe(e.key)))
+      const Word k = Probe(e);
+      const Key twin = Twin(e.key);
+      const std::string of = " of " + Describe(e.key);
+      if (!Expect(Call(c, "CountKey(key as {K}) as integer", {k}) == 1, "CountKey" + of) ||
+          (!m.set && !Expect(Keep(s.value, Call(c, "value(key as {K}) as {V}", {k})) == e.value,
+                             "value" + of)) ||
+          (mixed &&
+           !Expect(Call(c, "CountKey(key as {K}) as integer", {MakeKey(twin)}) == (Find(twin) >= 0),
+                   "CountKey of the twin" + of)))
         return false;
     }
     if (!m.hash && !order.empty()) {  // bounds of a present key: steps seldom try one
@@ -521,14 +514,10 @@ class SoakDriver {
     std::vector<Entry> next;
     for (Word w : shown) {
       auto at = std::find(keys.begin(), keys.end(), w);
-      if (!Expect(at != keys.end(), "Keys shows a key not stored: " + Describe(KeyFromRef(w))))
-        return false;
+      if (!Expect(at != keys.end(), "Keys shows a key not stored")) return false;
       next.push_back(order[at - keys.begin()]);
     }
-    if (!Expect(next.size() == order.size(), "Keys shows " + std::to_string(next.size()) +
-                                                 " keys, the model has " +
-                                                 std::to_string(order.size())))
-      return false;
+    if (!Expect(next.size() == order.size(), "Keys shows another count")) return false;
     // Once types mix (or a NaN is held) the tree's walk follows references
     // at some nodes, so even keys of one type may stand in any order; only a
     // tree of one type without NaNs has an order the model can check.
@@ -578,9 +567,7 @@ class SoakDriver {
     Word dict = KeepObject(
         Call(c, Below(2) ? "CloneDictionary as Dictionary" : "Operator_Convert as Dictionary"));
     auto entries = h.DictionaryEntries(reinterpret_cast<REALobject>(dict));
-    bool sameOrder = Expect(entries.size() == order.size(),
-                            "Dictionary holds " + std::to_string(entries.size()) +
-                                " entries, the map " + std::to_string(order.size()));
+    bool sameOrder = Expect(entries.size() == order.size(), "Dictionary count");
     for (size_t i = 0; sameOrder && i < entries.size(); ++i)
       sameOrder = Expect(
           Content(h, Kind::Variant, entries[i].first) == Content(h, s.key, order[i].keyRef) &&
@@ -672,41 +659,29 @@ inline void SoakDriver::Step() {
       if (!present) Took({kNotFound});
       break;
     }
-    case 11: {  // find, LowerBound, UpperBound, first, last: kept for later
-      size_t which = Below(m.hash ? 3 : 5), index = order.size();
-      Word it;
-      const char* what = "find";
-      if (which == 0) {
-        it = KeepObject(Call(c, "find(key as {K}) as {I}", {k}));
-        if (present) index = at;
-      } else if (which == 1) {
-        what = "first";
-        it = KeepObject(Call(c, "first as {I}"));
+    case 11: {  // find, first, last, LowerBound, UpperBound: kept for later
+      static const char* const kWhat[] = {"find", "first", "last", "LowerBound", "UpperBound"};
+      static const char* const kDecl[] = {"find(key as {K}) as {I}", "first as {I}", "last as {I}",
+                                          "LowerBound(key as {K}) as {I}",
+                                          "UpperBound(key as {K}) as {I}"};
+      const size_t which = Below(m.hash ? 3 : 5);
+      Word it =
+          KeepObject(which == 1 || which == 2 ? Call(c, kDecl[which]) : Call(c, kDecl[which], {k}));
+      size_t index = which == 1              ? 0
+                     : which == 0 && present ? static_cast<size_t>(at)
+                                             : order.size();
+      if (which > 2 && mixed) {  // no order across types: a key of the container or the end
+        const std::vector<Word> refs = KeyRefs(order);
+        Word got = Equal(it, End()) ? 0 : ItKey(it);
+        index = static_cast<size_t>(std::find(refs.begin(), refs.end(), got) - refs.begin());
+        if (!Expect(got == 0 || index < order.size(), "a bound not stored")) break;
+      } else if (which > 2) {
         index = 0;
-      } else if (which == 2) {
-        what = "last";
-        it = End();
-      } else {
-        what = which == 3 ? "LowerBound" : "UpperBound";
-        it = KeepObject(
-            Call(c, which == 3 ? "LowerBound(key as {K}) as {I}" : "UpperBound(key as {K}) as {I}",
-                 {k}));
-        if (mixed) {  // no order across types: the answer must be a key of the container or the end
-          Word got = Equal(it, End()) ? 0 : ItKey(it);
-          int i = -1;
-          for (size_t j = 0; j < order.size(); ++j)
-            if (order[j].keyRef == got) i = static_cast<int>(j);
-          if (!Expect(got == 0 || i >= 0, std::string(what) + " designates a key not stored"))
-            break;
-          index = got == 0 ? order.size() : static_cast<size_t>(i);
-        } else {
-          index = 0;
-          while (index < order.size() && (Compare(order[index].key, key) < 0 ||
-                                          (which == 4 && Compare(order[index].key, key) == 0)))
-            ++index;
-        }
+        while (index < order.size() && (Compare(order[index].key, key) < 0 ||
+                                        (which == 4 && Compare(order[index].key, key) == 0)))
+          ++index;
       }
-      if (At(it, index, what))
+      if (At(it, index, kWhat[which]))
         KeepIt(Kept{it, index < order.size() ? order[index].uid : 0, generation, false});
       break;
     }
@@ -818,8 +793,7 @@ inline void SoakDriver::Step() {
         h.ResizeArray(reinterpret_cast<REALarray>(array), left);
         Expect(Keep(s.key, Call(c, "Key(index as integer) as {K}", {left})) == 0,
                "Key(index) beyond the program's shrunk array");
-        Took({"OutOfBoundsException: Parameter index  is too big. Range is 0 to " +
-              std::to_string(left - 1) + ", but value is " + std::to_string(left) + "."});
+        Took({OutOfRange(left, left)});
         // A change: the container's own arrays again.
         Expect(Call(c, "Remove(key as {K}) as integer", {k}) == (present ? 1u : 0u), "Remove(key)");
         Changed();
@@ -840,10 +814,7 @@ inline void SoakDriver::Step() {
       Expect(got == 0, inRange ? "Key(index) of a set without its array gave a key"
                                : "out of range index gave a value");
       if (!arrays) break;  // and raises nothing
-      Took({std::string("OutOfBoundsException: Parameter index  is too ") +
-            (i < 0 ? "small" : "big") + ". Range is 0 to " +
-            std::to_string(static_cast<int>(snapshot.size()) - 1) + ", but value is " +
-            std::to_string(i) + "."});
+      Took({OutOfRange(i, static_cast<int32_t>(snapshot.size()))});
       break;
     }
     case 22: {  // AddKeys / AddValues put the items in front of what the array held
