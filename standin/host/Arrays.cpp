@@ -139,7 +139,8 @@ REALarray CreateArray(int32_t typeCode, int32_t upperBound) {
     s->Violate(counter, "upper bound " + std::to_string(upperBound));
     return nullptr;
   }
-  if (s->arraysBeforeFailure >= 0 && s->arraysBeforeFailure-- == 0) return nullptr;
+  if (s->arraysBeforeFailure == 0) return nullptr;
+  if (s->arraysBeforeFailure > 0) --s->arraysBeforeFailure;
   ArrayValue* a = s->MakeArray("RuntimeArrayCreateSingleDimBoundedArray", typeCode,
                                static_cast<uint32_t>(upperBound + 1));
   return reinterpret_cast<REALarray>(a->block);
@@ -243,7 +244,7 @@ REALarray Host::NewArray(int32_t typeCode, const std::vector<Word>& elements) {
   return reinterpret_cast<REALarray>(a->block);
 }
 
-void Host::FailArrayCreation(uint32_t made) {
+void Host::FailArrayCreation(int64_t made) {
   HostLock lock;
   state_->arraysBeforeFailure = made;
 }

@@ -293,8 +293,8 @@ class Host {
   // new ones are 0 or nil.
   void ResizeArray(REALarray array, int32_t count);
   // The host runs out of memory for arrays: after `made` more array
-  // creations succeed, the next one gives nil.
-  void FailArrayCreation(uint32_t made);
+  // creations succeed, every later one gives nil; -1 ends the shortage.
+  void FailArrayCreation(int64_t made);
   REALobject NewInstance(const std::string& className);
   // NewInstance, then the constructor call.
   REALobject New(const std::string& className, const std::string& constructor = "",

@@ -230,7 +230,7 @@ struct Host::State {
   double effectiveVersion = 0;
   bool hidden[detail::kEntryCount] = {};
   uint64_t calls[detail::kCounterCount] = {};
-  int64_t arraysBeforeFailure = -1;  // -1: array creation never fails
+  int64_t arraysBeforeFailure = -1;  // 0: array creation fails; -1: never
   std::map<std::string, uint64_t> lookups;
   std::vector<int32_t> announced;
   std::deque<ClassInfo> classes;

@@ -62,7 +62,7 @@ struct Program {
       out.push_back(Entry(Call(it, "Key as {K}"), m.set ? 0 : Call(it, "Value as {V}")));
     return out;
   }
-  Word KeyOf(const std::string& entry) { return Key(std::stoi(entry.substr(entry[0] == 'k'))); }
+  Word KeyOf(const std::string& entry);
   Word Find(const std::string& entry) {
     return Keep(Call(c, "find(key as {K}) as {I}", {KeyOf(entry)}));
   }
@@ -72,15 +72,23 @@ struct Program {
   }
 };
 
+// The bucket of key n among the first 193.
+uint32_t Bucket(const Program& p, int n) {
+  const Kind hashed = p.s.key == Kind::Variant ? Kind::String : p.s.key;
+  return ModelHash(hashed, TextOf("k", n, false), n, p.s.caseSensitive) % 193;
+}
+int Number(const std::string& entry) {
+  return std::stoi(entry.substr(entry[0] == 'k'));
+}
+Word Program::KeyOf(const std::string& entry) {
+  return Key(Number(entry));
+}
+
 // Keys 0..19 and, after them, a key in the bucket of each of 0, 1 and 2.
 void Fill(Program& p) {
-  const Kind hashed = p.s.key == Kind::Variant ? Kind::String : p.s.key;
-  auto bucket = [&](int n) {
-    return ModelHash(hashed, TextOf("k", n, false), n, p.s.caseSensitive) % 193;
-  };
   for (int n = 0; n < 20; ++n) p.Put(p.c, n);
   for (int j = 0, n = 20; j < 3; ++n)
-    if (bucket(n) == bucket(j)) p.Put(p.c, n), ++j;
+    if (Bucket(p, n) == Bucket(p, j)) p.Put(p.c, n), ++j;
 }
 
 void Exercise(standin::Host& h, const Member& member) {
@@ -105,10 +113,46 @@ void Exercise(standin::Host& h, const Member& member) {
     EXPECT_RAISES(h, "NilObjectException", notInitialized);
     p.c = p.New(member.spec.caseSensitive);
   }
+  // A container without a table: a map raises for positions, a set ignores them.
+  Word loose = p.Keep(standin::W(h.NewInstance(member.spec.iteratorName)));
+  p.Call(loose, "MoveNext");
+  if (!member.set) {
+    EXPECT_RAISES(h, "NilObjectException", "Iterator not initialized");
+  }
+  p.Call(raw, "Remove(pos as {I})", {loose});
+  if (!member.set) {
+    EXPECT_RAISES(h, "NilObjectException", notInitialized);
+  }
+  EXPECT_NO_RAISE(h);
+
   Fill(p);
   EXPECT_EQ(h.Get(p.c, "MaxSize").i(), GuideMaxSize(member));
   std::vector<std::string> walk = p.Walk();
   ASSERT_EQ(walk.size(), 23u);
+
+  // The host out of memory for arrays, first for a map's second: no arrays
+  // (the map's first is given back), a map walks for Key(index), a set
+  // answers nil.
+  h.FailArrayCreation(member.set ? 0 : 1);
+  EXPECT_EQ(p.Call(p.c, "Keys as {K}()"), 0u);
+  EXPECT_EQ(p.Text(p.s.key, p.Call(p.c, "Key(index as integer) as {K}", {22})),
+            member.set ? Content(h, p.s.key, 0) : walk[22].substr(0, walk[22].find('=')));
+  h.FailArrayCreation(-1);
+  EXPECT_NO_RAISE(h);
+
+  // A range from one bucket into the middle of a later chain (a tree: any
+  // range of two); the two entries then go back in.
+  size_t j = 1;
+  while (j + 2 < walk.size() && !(Bucket(p, Number(walk[j])) == Bucket(p, Number(walk[j + 1])) &&
+                                  Bucket(p, Number(walk[j - 1])) != Bucket(p, Number(walk[j]))))
+    ++j;
+  p.Remove(p.Find(walk[j - 1]), p.Find(walk[j + 1]));
+  std::vector<std::string> rest = walk;
+  rest.erase(rest.begin() + static_cast<long>(j) - 1, rest.begin() + static_cast<long>(j) + 1);
+  EXPECT_EQ(p.Walk(), rest) << "from " << walk[j - 1] << " to " << walk[j + 1];
+  p.Put(p.c, Number(walk[j - 1]));
+  p.Put(p.c, Number(walk[j]));
+  walk = p.Walk();
 
   // The end position has no entry; assigning Value elsewhere replaces one.
   Word end = p.Keep(p.Call(p.c, "last as {I}"));
@@ -135,6 +179,10 @@ void Exercise(standin::Host& h, const Member& member) {
   Word other = p.New(member.spec.caseSensitive), otherMode = p.New(!member.spec.caseSensitive);
   p.Put(other, 0);
   p.Put(otherMode, 0);
+  // The end positions of two hash tables of a mode are one position; a
+  // tree's end is its own.
+  EXPECT_EQ(p.Call(end, "isEqual(other as {I}) as boolean", {p.Keep(p.Call(other, "last as {I}"))}),
+            member.hash ? 1u : 0u);
   Word first = p.Keep(p.Call(p.c, "first as {I}"));
   p.Call(p.c, "Remove(pos as {I})", {end});
   for (Word pos : {Word{0}, p.Keep(p.Call(other, "first as {I}")),
