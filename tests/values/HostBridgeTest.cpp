@@ -48,6 +48,13 @@ TEST(Dictionary, MethodCacheFollowsTheDictionaryInUse) {
   DictionaryCacheReset();
   host.Release(DictionaryGetValue(d2, k));
   EXPECT_EQ(host.Calls("REALLoadObjectMethod"), 3u) << "a reset loads afresh";
+  // A map that has read a Dictionary resets the cache: a later Dictionary at
+  // the same address would load its own methods.
+  DictionaryCacheReset();
+  host.ResetCounters();
+  for (int i = 0; i < 2; ++i)
+    Keep(host, host.New("IntegerToIntegerHashMapKDT", "Constructor(dic as dictionary)", {d2}));
+  EXPECT_EQ(host.Calls("REALLoadObjectMethod"), 6u);
 
   // Nil does nothing and asks the host nothing.
   host.ResetCounters();
