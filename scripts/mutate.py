@@ -79,9 +79,11 @@ def copy_sources():
         if not os.path.isfile(src):
             continue
         os.makedirs(os.path.dirname(dst), exist_ok=True)
-        # Unchanged files keep their times, so the scratch build stays current.
+        # Unchanged files keep their times, so the scratch build stays current;
+        # a changed one is written now, newer than anything built from it.
         if not os.path.exists(dst) or open(src, "rb").read() != open(dst, "rb").read():
-            shutil.copy2(src, dst)
+            shutil.copyfile(src, dst)
+            shutil.copymode(src, dst)
 
 
 def build():
