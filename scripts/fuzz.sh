@@ -31,8 +31,9 @@ log="$dir/fuzz.log"
 status=0
 # LeakSanitizer does not run under qemu-arm; the host's own end checks find
 # leaks of host values.
-# A sanitizer report that hangs (seen once, after a thousand inputs, when the
-# emulated address space ran out) is ended five minutes past the time.
+# A sanitizer report that hangs (seen once, after a thousand inputs: the
+# sanitizer failed its own check of an address outside its memory map) is
+# ended five minutes past the time.
 ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
   timeout --signal=KILL $((seconds + 300)) qemu-arm -L /usr/arm-linux-gnueabihf "$dir/tests/kdt_fuzz" -max_total_time="$seconds" \
   -max_len=512 -timeout=120 -report_slow_units=120 -print_final_stats=1 -artifact_prefix="$dir/findings/" \
