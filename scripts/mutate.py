@@ -21,6 +21,9 @@ LIST = os.path.join(ROOT, "tests", "mutations.txt")
 SCRATCH = os.path.join(ROOT, "build", "mutate")
 SOURCE = os.path.join(SCRATCH, "src")
 BUILD = os.path.join(SOURCE, "build", "plain")
+# The smoke run builds with the plain build's own flags, so that the compiler
+# cache has every unmutated object from the test command's plain build.
+SMOKE_BUILD = os.path.join(SOURCE, "build", "smoke")
 # Which test killed each mutation last time: run first, it usually kills again.
 KILLERS = os.path.join(SCRATCH, "killers.json")
 
@@ -87,17 +90,18 @@ def copy_sources():
 
 
 def build():
+    # The plain build's code without its debug information, which costs half
+    # the compile time and changes no result.
+    flags = [] if BUILD == SMOKE_BUILD else ["-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -DNDEBUG",
+                                             "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -DNDEBUG"]
     if not os.path.exists(os.path.join(BUILD, "CMakeCache.txt")):
         launcher = []
         if shutil.which("ccache"):
             launcher = ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"]
         code = run(["cmake", "-S", SOURCE, "-B", BUILD,
                     "-DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-armhf.cmake",
-                    "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DKDT_BUILD_BENCHMARKS=OFF",
-                    # The plain build's code without its debug information,
-                    # which costs half the compile time and changes no result.
-                    "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -DNDEBUG",
-                    "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -DNDEBUG"] + launcher,
+                    "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DKDT_BUILD_BENCHMARKS=OFF"] +
+                   flags + launcher,
                    os.path.join(SCRATCH, "configure.log"), cwd=SOURCE, env=env())
         if code != 0:
             sys.exit("mutate: the scratch copy does not configure (build/mutate/configure.log)")
@@ -158,6 +162,7 @@ def check(mutations, root):
 
 
 def main(argv):
+    global BUILD
     smoke = 0
     if argv == ["--check"]:
         bad = check(parse(LIST), ROOT)
@@ -166,6 +171,7 @@ def main(argv):
     if argv and argv[0].startswith("--smoke"):
         smoke = int(argv[0].partition("=")[2] or 3)
         argv = argv[1:]
+        BUILD = SMOKE_BUILD
     mutations = parse(LIST)
     chosen = choose(mutations, argv, smoke)
     os.makedirs(SOURCE, exist_ok=True)
