@@ -10,7 +10,9 @@
 #include "tests/values/ValuesTestSupport.h"
 
 #if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtime's count of bytes in use (the cross compiler ships the
+// runtime without its headers).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace {
