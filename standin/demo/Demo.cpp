@@ -27,7 +27,7 @@ std::string BannerOf(const std::string& path) {
 
 int main(int argc, char** argv) {
   double version = argc > 1 ? std::strtod(argv[1], nullptr) : 2019.0;
-  std::cout << BannerOf(KDT_PLUGIN_PATH) << "\n";
+  std::cout << BannerOf(standin::PluginPath()) << "\n";
   try {
     standin::Host host(standin::Options::Loaded(version));
     std::cout << "host version: " << host.EffectiveVersion() << "\n";

@@ -26,6 +26,10 @@
 #endif
 
 namespace standin {
+
+const char* PluginPath() {
+  return KDT_PLUGIN_PATH;
+}
 namespace detail {
 
 Host::State* g_state = nullptr;

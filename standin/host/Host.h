@@ -38,6 +38,9 @@ using kdt::REALstring;
 using kdt::REALtext;
 using Word = uint32_t;
 
+// The plug-in file built with this tree.
+const char* PluginPath();
+
 // Variant type codes as "VarType" reports them.  A plain object (an instance,
 // a Dictionary, an exception) is its own Variant with code 9; an array has
 // 4096 plus the code of its element type.

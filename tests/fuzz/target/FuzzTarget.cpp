@@ -75,16 +75,16 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   if (void* asan = dlopen("libasan.so.8", RTLD_NOW | RTLD_NOLOAD))
     if (void* set = dlsym(asan, "__sanitizer_set_death_callback"))
       reinterpret_cast<void (*)(void (*)())>(set)(SaveInput);
-  void* plugin = dlopen(KDT_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+  void* plugin = dlopen(standin::PluginPath(), RTLD_NOW | RTLD_LOCAL);
   link_map* map = nullptr;
   if (plugin == nullptr || dlinfo(plugin, RTLD_DI_LINKMAP, &map) != 0) {
-    std::fprintf(stderr, "cannot load the plug-in %s: %s\n", KDT_PLUGIN_PATH, dlerror());
+    std::fprintf(stderr, "cannot load the plug-in %s: %s\n", standin::PluginPath(), dlerror());
     std::exit(2);
   }
   g_main = reinterpret_cast<standin::PluginMainFunction>(dlsym(plugin, "REALPluginMain"));
   uintptr_t base = map->l_addr;
   if (g_main == nullptr || dl_iterate_phdr(FindData, &base) != 1 || g_fresh.empty()) {
-    std::fprintf(stderr, "the plug-in %s has no entry or no data\n", KDT_PLUGIN_PATH);
+    std::fprintf(stderr, "the plug-in %s has no entry or no data\n", standin::PluginPath());
     std::exit(2);
   }
   return 0;
