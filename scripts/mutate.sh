@@ -7,6 +7,8 @@
 #   bash scripts/mutate.sh                 every mutation of the list
 #   bash scripts/mutate.sh NAME...         the named ones
 #   bash scripts/mutate.sh --smoke[=N]     N (3) of them, chosen by the date
+#   bash scripts/mutate.sh --without=REGEX ...   without the tests REGEX matches
+#                                          (ctest -E): what only they catch
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-machine.sh

@@ -1,11 +1,12 @@
-// Loads the plug-in into the stand-in host and shows what it registered.
+// Loads the plug-in into the stand-in host, shows what it registered, and
+// runs the user guide's examples.
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <string>
 
-#include "standin/demo/Tour.h"
+#include "standin/demo/Examples.h"
 #include "standin/host/Host.h"
 
 namespace {
@@ -40,7 +41,11 @@ int main(int argc, char** argv) {
     for (const auto* c : classes)
       std::cout << "  " << c->name << " (" << c->dataSize << " bytes, " << c->properties.size()
                 << " properties, " << c->methods.size() << " methods)\n";
-    if (!classes.empty()) RunContainerTour(host, std::cout);
+    if (!classes.empty())
+      for (const auto& [name, lines] : RunGuideExamples(host)) {
+        std::cout << "\nThe user guide's example \"" << name << "\" prints:\n";
+        for (const std::string& line : lines) std::cout << "  " << line << "\n";
+      }
     auto problems = host.Finish();
     if (!problems.empty()) {
       std::cout << problems.size() << " problems found by the host\n";
