@@ -9,5 +9,4 @@
 
 // Each example's name (its output marker in the guide) and the lines it
 // printed, in the guide's order.  Objects made live until the host finishes.
-std::vector<std::pair<std::string, std::vector<std::string>>> RunGuideExamples(
-    standin::Host& host);
+std::vector<std::pair<std::string, std::vector<std::string>>> RunGuideExamples(standin::Host& host);
