@@ -8,9 +8,9 @@
 // front of their chain; removals never shrink it.  Iteration runs through the
 // buckets in ascending index, each chain from the front.
 //
-// The table holds a table-registry slot and every node an element slot of
-// the table, so iterators kept by host programs can tell whether their node
-// still exists.
+// The table holds a table-registry slot and its nodes come from blocks of its
+// own, each with a generation word (NodeBlocks.h), so iterators kept by host
+// programs can tell whether their node still exists.
 #pragma once
 
 #include <algorithm>
@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "containers/storage/BucketPrimes.h"
+#include "containers/storage/NodeBlocks.h"
 #include "containers/storage/Positions.h"
 
 namespace kdt {
@@ -35,7 +36,6 @@ class ChainedHashTable : public PositionTable {
     explicit Node(Node* n, Args&&... args) : next(n), value(std::forward<Args>(args)...) {}
     Node* next;
     Value value;
-    uint32_t slot = 0;
   };
 
   ChainedHashTable()
@@ -43,14 +43,19 @@ class ChainedHashTable : public PositionTable {
         counts_(&NextBucketCount(kInitialBucketHint)),
         buckets_(counts_->count(), nullptr) {}
   static const void* Tag() { return &kTableTag<ChainedHashTable>; }
-  ~ChainedHashTable() { Clear(); }
   ChainedHashTable(const ChainedHashTable&) = delete;
   ChainedHashTable& operator=(const ChainedHashTable&) = delete;
 
   uint32_t size() const { return count_; }
   uint32_t bucket_count() const { return static_cast<uint32_t>(buckets_.size()); }
   Position EndToken() const { return EndPosition(); }
-  Position TokenOf(const Node* n) const { return PositionOf(n->slot); }
+  Position TokenOf(const Node* n) const {
+    const uint32_t slot = blocks_.SlotOf(n);
+    return PositionOf(slot, blocks_.GenerationOf(slot));
+  }
+  static void* NodeAt(PositionTable& table, uint32_t slot, uint32_t generation) {
+    return static_cast<ChainedHashTable&>(table).blocks_.Resolve(slot, generation);
+  }
 
   template <typename Key>
   uint32_t BucketOfKey(const Key& key) const {
@@ -82,9 +87,13 @@ class ChainedHashTable : public PositionTable {
     for (Node* n = buckets_[b]; n != nullptr; n = n->next) {
       if (Equal()(KeyOf()(n->value), key)) return {n, false};
     }
-    elements().Reserve();
-    Node* n = new Node(buckets_[b], std::forward<Args>(args)...);
-    n->slot = elements().Acquire(n);
+    Node* n = blocks_.Take();
+    try {
+      new (n) Node(buckets_[b], std::forward<Args>(args)...);
+    } catch (...) {
+      Given(n);
+      throw;
+    }
     buckets_[b] = n;
     ++count_;
     return {n, true};
@@ -148,6 +157,7 @@ class ChainedHashTable : public PositionTable {
       }
     }
   }
+  ~ChainedHashTable() { Clear(); }
 
   template <typename F>
   void ForEach(F&& f) const {
@@ -193,10 +203,16 @@ class ChainedHashTable : public PositionTable {
 
   void Destroy(Node* n) {
     --count_;
-    elements().Release(n->slot);
-    delete n;
+    n->~Node();
+    Given(n);
+  }
+  // An emptied table keeps no nodes' memory.
+  void Given(Node* n) noexcept {
+    blocks_.Give(n);
+    if (count_ == 0 && !blocks_.Release()) Renew();
   }
 
+  NodeBlocks<Node> blocks_;    // outlives every node
   const BucketCount* counts_;  // the count of buckets_, with its reduction
   std::vector<Node*> buckets_;
   uint32_t count_ = 0;
@@ -264,6 +280,7 @@ class HashTable : private ChainedHashTable<HashEntry<K, Payload>, HashEntryKey<K
   }
 
   // Positions as iterators keep them.
+  using Chain::NodeAt;
   using Chain::Tag;
   Position Token(Pos p) const { return p != nullptr ? Chain::TokenOf(p) : Chain::EndToken(); }
   bool Holds(const ResolvedPosition& r) const {

@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "containers/storage/NodeBlocks.h"
 #include "plugin/host/HostTypes.h"
 #include "values/Handles.h"
 #include "values/VariantKeys.h"
@@ -83,6 +84,7 @@ class IndexedTree : public Base, public KeyIndexTag {
   void Erase(iterator it) {
     index_.erase(it);
     Base::Erase(it);
+    ReleaseIndexBlocks();
   }
   void EraseRange(iterator first, iterator last) {
     if (first == this->begin() && last == this->end()) {
@@ -91,10 +93,12 @@ class IndexedTree : public Base, public KeyIndexTag {
       for (iterator it = first; it != last; ++it) index_.erase(it);
     }
     Base::EraseRange(first, last);
+    ReleaseIndexBlocks();
   }
   void Clear() {
     index_.clear();
     Base::Clear();
+    ReleaseIndexBlocks();
   }
 
  private:
@@ -111,9 +115,14 @@ class IndexedTree : public Base, public KeyIndexTag {
     }
   };
 
+  // The index's nodes come from blocks of its own, like the tree's (no
+  // position ever names one, so their generations go unused).
+  using IndexNode = std::_Rb_tree_node<iterator>;
+  using IndexSet = std::set<iterator, ByKey, BlockAllocator<iterator, IndexNode>>;
+
   // Adds the new element it to the index next to slot; if that fails the
   // element leaves the tree again.
-  void Index(typename std::set<iterator, ByKey>::iterator slot, iterator it) {
+  void Index(typename IndexSet::iterator slot, iterator it) {
     try {
       index_.emplace_hint(slot, it);
     } catch (...) {
@@ -122,7 +131,12 @@ class IndexedTree : public Base, public KeyIndexTag {
     }
   }
 
-  std::set<iterator, ByKey> index_;
+  void ReleaseIndexBlocks() noexcept {
+    if (index_.empty()) indexBlocks_.Release();
+  }
+
+  NodeBlocks<IndexNode> indexBlocks_;  // before index_, which it outlives
+  IndexSet index_{ByKey(), typename IndexSet::allocator_type(&indexBlocks_)};
 };
 
 template <typename Tree>

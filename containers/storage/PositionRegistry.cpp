@@ -90,6 +90,16 @@ void TableRegistry::Release(uint32_t slot) {
   r.freeHead = slot;
 }
 
+void TableRegistry::Renew(uint32_t slot) {
+  Registry& r = TheRegistry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  TableEntry* e = Find(r, slot);
+  const uint32_t g = e->generation.load(std::memory_order_relaxed);
+  // A table renews after 2^31 generations of its nodes; its slot's own
+  // generations would last 2^32 renewals more.
+  if (g != kLastGeneration) e->generation.store(g + 1, std::memory_order_release);
+}
+
 PositionTable* TableRegistry::Resolve(uint32_t slot, uint32_t generation, const void* tag) {
   if (slot == 0) return nullptr;
   TableEntry* e = Find(TheRegistry(), slot);
@@ -107,12 +117,6 @@ uint32_t TableRegistry::Generation(uint32_t slot) {
 
 void TableRegistry::SetGenerationForTesting(uint32_t slot, uint32_t generation) {
   Find(TheRegistry(), slot)->generation.store(generation, std::memory_order_relaxed);
-}
-
-void ElementSlots::Grow() {
-  if (entries_.size() >= kLastGeneration - 1) throw std::bad_alloc();
-  entries_.push_back(Entry{nullptr, kFirstGeneration, 0});
-  freeHead_ = static_cast<uint32_t>(entries_.size());
 }
 
 }  // namespace kdt

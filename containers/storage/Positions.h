@@ -3,9 +3,9 @@
 // An iterator lives in host memory that the library is never told about (the
 // iterator classes have no destructor), so it holds only numbers: its
 // table's registry slot and generation, and its element's slot and
-// generation in that table (PositionRegistry.h).  A storage turns them back
-// into one of its own positions only while both slots are live and the table
-// is of the storage's own type.
+// generation in that table's blocks (PositionRegistry.h, NodeBlocks.h).  A
+// storage turns them back into one of its own positions only while the table
+// slot and the node are live and the table is of the storage's own type.
 #pragma once
 
 #include <cstdint>
@@ -46,6 +46,17 @@ struct ResolvedPosition {
   CaseMode mode = CaseMode::S;
 };
 
+// The table of a position if it is live and of type Table, and in r the
+// node of the position's element.  Table::NodeAt(table, slot, generation)
+// gives the live node of a slot of that table, or null.
+template <typename Table>
+PositionTable* Locate(const IteratorData& p, uint32_t tableSlot, ResolvedPosition& r) {
+  PositionTable* table = TableRegistry::Resolve(tableSlot, p.tableGeneration, Table::Tag());
+  if (table != nullptr && p.elementSlot != 0)
+    r.element = Table::NodeAt(*table, p.elementSlot, p.elementGeneration);
+  return table;
+}
+
 // TableS, TableI: a container's two table types, each naming the tag it
 // registers with as Tag(); TableI is void where keys have no case.  The
 // table comes back only as the type of the position's mode.
@@ -53,21 +64,18 @@ template <typename TableS, typename TableI>
 ResolvedPosition ResolvePosition(const IteratorData& p) {
   ResolvedPosition r;
   r.mode = ModeOf(p);
-  uint32_t slot = p.tableSlot & ~kCaseInsensitiveTable;
+  const uint32_t slot = p.tableSlot & ~kCaseInsensitiveTable;
   PositionTable* table = nullptr;
   if (r.mode == CaseMode::S) {
-    table = TableRegistry::Resolve(slot, p.tableGeneration, TableS::Tag());
+    table = Locate<TableS>(p, slot, r);
   } else if constexpr (!std::is_void_v<TableI>) {
-    table = TableRegistry::Resolve(slot, p.tableGeneration, TableI::Tag());
+    table = Locate<TableI>(p, slot, r);
   }
-  if (table == nullptr) return r;
-  if (p.elementSlot == 0) {
-    r.kind = ResolvedPosition::kEnd;
-  } else {
-    r.element = table->elements().Resolve(p.elementSlot, p.elementGeneration);
-    if (r.element == nullptr) return r;
-    r.kind = ResolvedPosition::kElement;
+  if (table == nullptr || (p.elementSlot != 0 && r.element == nullptr)) {
+    r.element = nullptr;
+    return r;
   }
+  r.kind = p.elementSlot == 0 ? ResolvedPosition::kEnd : ResolvedPosition::kElement;
   r.table = table;
   return r;
 }

@@ -1,9 +1,9 @@
 // Tree storage: the red-black trees of the ordered maps and sets, with
 // positions that iterators may keep safely.
 //
-// A PositionTree is a std::map (or multimap) whose every element carries an
-// element slot of the tree bound to its tree node, and which holds a
-// table-registry slot of its own.  Iterators keep only slot and generation
+// A PositionTree is a std::map (or multimap) whose nodes come from blocks of
+// its own, each node with a generation word (NodeBlocks.h), and which holds
+// a table-registry slot of its own.  Iterators keep only slot and generation
 // numbers, so a tree can tell a live position of its own from a stale one or
 // from a position in another tree without following any pointer the iterator
 // kept.
@@ -20,30 +20,31 @@
 #include <utility>
 
 #include "containers/storage/KeyIndex.h"
-#include "containers/storage/NodePool.h"
+#include "containers/storage/NodeBlocks.h"
 #include "containers/storage/Positions.h"
 
 namespace kdt {
 
-// Container: a std::map or std::multimap over a PoolAllocator.
-// SlotOf::Get(element) gives the slot stored with an element.
-template <typename Container, typename SlotOf>
+// The node the standard library's trees allocate for an element: its blocks
+// are sized for it, and a position names one (the standard iterator is a
+// pointer to such a node and is rebuilt from it).
+template <typename Container>
+using TreeNode = std::_Rb_tree_node<typename Container::value_type>;
+
+// Container: a std::map or std::multimap over a BlockAllocator of its
+// nodes.
+template <typename Container>
 class PositionTree : public PositionTable {
  public:
   using iterator = typename Container::iterator;
   using value_type = typename Container::value_type;
+  using Node = TreeNode<Container>;
 
-  PositionTree() : PositionTable(Tag()), items_(Allocator(&pool_)) {}
-  // A copy holds the same keys and values in nodes of its own pool; every
-  // element gets a slot of its own, so no iterator of the original
-  // designates anything in the copy.
+  PositionTree() : PositionTable(Tag()), items_(Allocator(&blocks_)) {}
+  // A copy holds the same keys and values in nodes of its own blocks, so no
+  // iterator of the original designates anything in the copy.
   PositionTree(const PositionTree& other)
-      : PositionTable(Tag()), items_(other.items_, Allocator(&pool_)) {
-    for (iterator it = items_.begin(); it != items_.end(); ++it) {
-      elements().Reserve();
-      Bind(it);
-    }
-  }
+      : PositionTable(Tag()), items_(other.items_, Allocator(&blocks_)) {}
   PositionTree& operator=(const PositionTree&) = delete;
   static const void* Tag() { return &kTableTag<PositionTree>; }
 
@@ -53,36 +54,35 @@ class PositionTree : public PositionTable {
   iterator end() { return items_.end(); }
   int32_t Count() const { return static_cast<int32_t>(items_.size()); }
 
-  // Inserts next to `hint` (the lower bound already found for the key) and
-  // registers the new element's node.
+  // Inserts next to `hint` (the lower bound already found for the key).
   template <typename... Args>
   iterator EmplaceAt(iterator hint, Args&&... args) {
-    elements().Reserve();
-    iterator it = items_.emplace_hint(hint, std::forward<Args>(args)...);
-    Bind(it);
-    return it;
+    return items_.emplace_hint(hint, std::forward<Args>(args)...);
   }
 
   void Erase(iterator it) {
-    Unbind(it);
     items_.erase(it);
-    if (items_.empty()) pool_.Release();  // an emptied tree keeps no memory
+    if (items_.empty()) ReleaseBlocks();  // an emptied tree keeps no memory
   }
   void Clear() {
-    for (iterator it = items_.begin(); it != items_.end(); ++it) Unbind(it);
     items_.clear();
-    pool_.Release();
+    ReleaseBlocks();
   }
 
   // The position `it` as an iterator keeps it.
   Position Token(iterator it) const {
-    return it == items_.end() ? EndPosition() : PositionOf(SlotOf::Get(*it).slot());
+    if (it == items_.end()) return EndPosition();
+    const uint32_t slot = blocks_.SlotOf(static_cast<const Node*>(it._M_node));
+    return PositionOf(slot, blocks_.GenerationOf(slot));
+  }
+  static void* NodeAt(PositionTable& table, uint32_t slot, uint32_t generation) {
+    return static_cast<PositionTree&>(table).blocks_.Resolve(slot, generation);
   }
 
   // The iterator of a live resolved position in this tree.
   iterator At(const ResolvedPosition& r) {
     if (r.kind == ResolvedPosition::kEnd) return items_.end();
-    return iterator(static_cast<typename iterator::_Base_ptr>(r.element));
+    return iterator(static_cast<Node*>(r.element));
   }
 
   // One step, stopping at the ends instead of wrapping or faulting: the end
@@ -108,34 +108,19 @@ class PositionTree : public PositionTable {
       Clear();
       return;
     }
-    for (iterator it = first; it != last; ++it) Unbind(it);
     items_.erase(first, last);
   }
 
  private:
-  // Needs a Reserve of the element slots first; never throws.
-  void Bind(iterator it) {
-    SlotOf::Get(*it).Set(elements().Acquire(const_cast<std::_Rb_tree_node_base*>(it._M_node)));
+  void ReleaseBlocks() noexcept {
+    if (!blocks_.Release()) Renew();
   }
-  void Unbind(iterator it) { elements().Release(SlotOf::Get(*it).slot()); }
 
   using Allocator = typename Container::allocator_type;
-  NodePool pool_;  // before items_, which it outlives
+  NodeBlocks<Node> blocks_;  // before items_, which it outlives
   Container items_;
 };
 
-// What a tree keeps with a key: what the shape keeps beside it (a value, or
-// nothing) and the element's slot.
-template <typename Payload>
-struct TreeMapped : Payload {
-  RegisteredSlot slot;
-};
-struct TreeSlotOf {
-  template <typename Element>
-  static const RegisteredSlot& Get(const Element& e) {
-    return e.second.slot;
-  }
-};
 struct TreeKeyOf {
   template <typename Element>
   static const auto& Get(const Element& e) {
@@ -151,21 +136,24 @@ struct TreeOrder {
   }
 };
 
+// The allocator of a tree of keys K with Payload beside them (Container is
+// the tree it allocates for; its node type does not depend on the allocator).
 template <typename K, typename Payload>
-using TreeNodes = PoolAllocator<std::pair<const typename K::Stored, TreeMapped<Payload>>>;
+using TreeElement = std::pair<const typename K::Stored, Payload>;
+template <typename K, typename Payload>
+using TreeNodes =
+    BlockAllocator<TreeElement<K, Payload>, std::_Rb_tree_node<TreeElement<K, Payload>>>;
 
 // The tree under a TreeTable: a map, or with an index beside it a multimap
 // (KeyIndex.h: the index keeps keys unique).
 template <typename K, typename Payload, CaseMode M, bool Ascending, bool Indexed>
 using TreeBase = std::conditional_t<
     Indexed,
-    IndexedTree<PositionTree<std::multimap<typename K::Stored, TreeMapped<Payload>,
-                                           TreeOrder<K, Ascending>, TreeNodes<K, Payload>>,
-                             TreeSlotOf>,
+    IndexedTree<PositionTree<std::multimap<typename K::Stored, Payload, TreeOrder<K, Ascending>,
+                                           TreeNodes<K, Payload>>>,
                 TreeKeyOf>,
-    PositionTree<std::map<typename K::Stored, TreeMapped<Payload>, TreeOrder<K, Ascending>,
-                          TreeNodes<K, Payload>>,
-                 TreeSlotOf>>;
+    PositionTree<
+        std::map<typename K::Stored, Payload, TreeOrder<K, Ascending>, TreeNodes<K, Payload>>>>;
 
 // The tree of one container in one case mode.  K: the key's value traits,
 // Payload: what the shape keeps beside a key.
@@ -194,11 +182,11 @@ class TreeTable : public TreeBase<K, Payload, M, Ascending, Indexed> {
   // Returns the position and whether it is new.
   std::pair<Pos, bool> Insert(const Key& probe) {
     return kdt::FindOrInsert(tree(), probe,
-                             [&](auto emplace) { return emplace(probe, TreeMapped<Payload>{}); });
+                             [&](auto emplace) { return emplace(probe, Payload{}); });
   }
   std::pair<Pos, bool> InsertStored(Key&& key) {
-    return kdt::FindOrInsert(
-        tree(), key, [&](auto emplace) { return emplace(std::move(key), TreeMapped<Payload>{}); });
+    return kdt::FindOrInsert(tree(), key,
+                             [&](auto emplace) { return emplace(std::move(key), Payload{}); });
   }
   bool EraseKey(const Key& key) {
     const Pos at = Find(key);

@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "containers/storage/PositionRegistry.h"
 #include "soak/SoakDriver.h"
 #include "standin/host/HostTesting.h"
 
@@ -100,64 +99,6 @@ TEST(ThreadStress, DictionariesOfDifferentThreadsDoNotMeet) {
   }
   for (auto& th : threads) th.join();
   for (int t = 0; t < kThreads; ++t) EXPECT_EQ(wrong[t], 0) << "thread " << t;
-}
-
-// The two kinds of slots a position is made of, driven the same way.
-struct Tables {
-  static uint32_t Acquire() {
-    static int table;
-    return kdt::TableRegistry::Acquire(reinterpret_cast<kdt::PositionTable*>(&table),
-                                       &kdt::kTableTag<int>);
-  }
-  static void Release(uint32_t s) { kdt::TableRegistry::Release(s); }
-  static bool Live(uint32_t s, uint32_t g) {
-    return kdt::TableRegistry::Resolve(s, g, &kdt::kTableTag<int>) != nullptr;
-  }
-  static uint32_t Generation(uint32_t s) { return kdt::TableRegistry::Generation(s); }
-  static void Force(uint32_t s, uint32_t g) { kdt::TableRegistry::SetGenerationForTesting(s, g); }
-};
-struct Elements {
-  static kdt::ElementSlots& Slots() {
-    static kdt::ElementSlots slots;
-    return slots;
-  }
-  static uint32_t Acquire() {
-    Slots().Reserve();
-    return Slots().Acquire(&Slots());
-  }
-  static void Release(uint32_t s) { Slots().Release(s); }
-  static bool Live(uint32_t s, uint32_t g) { return Slots().Resolve(s, g) != nullptr; }
-  static uint32_t Generation(uint32_t s) { return Slots().Generation(s); }
-  static void Force(uint32_t s, uint32_t g) { Slots().SetGenerationForTesting(s, g); }
-};
-
-template <typename T>
-class SlotGenerations : public ::testing::Test {};
-using SlotKinds = ::testing::Types<Tables, Elements>;
-TYPED_TEST_SUITE(SlotGenerations, SlotKinds);
-
-// A slot at its last generation is retired when released, so no position
-// handed out for it can ever match again, however often slots are reused.
-TYPED_TEST(SlotGenerations, ASlotWhoseGenerationWouldWrapIsRetired) {
-  using S = TypeParam;
-  uint32_t slot = S::Acquire();
-  S::Force(slot, kdt::kLastGeneration - 1);
-  ASSERT_TRUE(S::Live(slot, kdt::kLastGeneration - 1));
-  S::Release(slot);
-  EXPECT_FALSE(S::Live(slot, kdt::kLastGeneration - 1));
-  ASSERT_EQ(S::Acquire(), slot) << "a released slot is reused first";
-  ASSERT_EQ(S::Generation(slot), kdt::kLastGeneration);
-  EXPECT_TRUE(S::Live(slot, kdt::kLastGeneration));
-  S::Release(slot);
-  std::vector<uint32_t> others;
-  for (int i = 0; i < 3; ++i) others.push_back(S::Acquire());
-  for (uint32_t g : {kdt::kLastGeneration - 1, kdt::kLastGeneration, 0u, kdt::kFirstGeneration}) {
-    EXPECT_FALSE(S::Live(slot, g)) << "generation " << g;
-  }
-  for (uint32_t o : others) {
-    EXPECT_NE(o, slot);
-    S::Release(o);
-  }
 }
 
 }  // namespace

@@ -1,0 +1,144 @@
+// A table's node blocks through growth, reuse, retirement and release: live
+// nodes never overlap and keep what was written in them, removed nodes are
+// what the next insertions get, every (slot, generation) handed out finds
+// its node until the node is given back and never again, even after the
+// blocks went back and new ones took their places (the sanitizer build
+// reports any touch of a free node or of a block given back); and the
+// table slots of the registry, whose generations positions also hold.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "containers/storage/NodeBlocks.h"
+
+namespace {
+
+struct Node {
+  uint32_t words[6];  // a 24-byte node
+};
+using Blocks = kdt::NodeBlocks<Node>;
+
+struct Handed {
+  Node* node;
+  uint32_t slot, generation;
+};
+
+Handed Take(Blocks& blocks, uint32_t id) {
+  Node* n = blocks.Take();
+  std::fill(std::begin(n->words), std::end(n->words), id);
+  const uint32_t slot = blocks.SlotOf(n);
+  return {n, slot, blocks.GenerationOf(slot)};
+}
+
+TEST(NodeBlocks, PositionsFindTheirNodesUntilGivenBackAndNeverAgain) {
+  Blocks blocks;
+  std::vector<Handed> stale;
+  for (int round = 0; round < 2; ++round) {
+    std::vector<Handed> live;
+    for (uint32_t id = 0; id < 3000; ++id) live.push_back(Take(blocks, id));
+    EXPECT_EQ(blocks.carved(), 3000u);
+    std::vector<Node*> given, reused;
+    for (size_t i = 0; i < live.size(); i += 2) {
+      given.push_back(live[i].node);
+      stale.push_back(live[i]);
+      blocks.Give(live[i].node);
+    }
+    for (size_t i = 0; i < live.size(); i += 2) {
+      live[i] = Take(blocks, static_cast<uint32_t>(i));
+      reused.push_back(live[i].node);
+    }
+    std::sort(given.begin(), given.end());
+    std::sort(reused.begin(), reused.end());
+    EXPECT_EQ(reused, given) << "removed nodes serve the next insertions";
+    for (uint32_t id = 0; id < live.size(); ++id) {
+      const Handed& h = live[id];
+      for (uint32_t w : h.node->words) ASSERT_EQ(w, id) << "node " << id;
+      ASSERT_EQ(blocks.Resolve(h.slot, h.generation), h.node) << "node " << id;
+      ASSERT_EQ(h.generation % 2, 1u) << "live generations are odd";
+    }
+    for (const Handed& h : stale) ASSERT_EQ(blocks.Resolve(h.slot, h.generation), nullptr);
+    for (uint32_t beyond : {0u, 3001u, 0xFFFFFFFFu})
+      EXPECT_EQ(blocks.Resolve(beyond, kdt::kFirstGeneration), nullptr) << beyond;
+    for (const Handed& h : live) {
+      blocks.Give(h.node);
+      stale.push_back(h);
+    }
+    EXPECT_TRUE(blocks.Release());
+    EXPECT_EQ(blocks.carved(), 0u);
+  }
+}
+
+// A node at its last generation is retired when given back: it is not
+// handed out again, and no position of it matches; once the blocks go back
+// the generations are used up, which the table must hear of.
+TEST(NodeBlocks, ANodeWhoseGenerationWouldWrapIsRetired) {
+  Blocks blocks;
+  Handed a = Take(blocks, 1), b = Take(blocks, 2);
+  blocks.SetGenerationForTesting(a.node, kdt::kLastGeneration);
+  ASSERT_EQ(blocks.Resolve(a.slot, kdt::kLastGeneration), a.node);
+  blocks.Give(a.node);
+  EXPECT_EQ(blocks.Resolve(a.slot, kdt::kLastGeneration), nullptr);
+  Handed c = Take(blocks, 3);
+  EXPECT_NE(c.node, a.node) << "a retired node stays out of use";
+  for (uint32_t g : {kdt::kLastGeneration - 1, kdt::kLastGeneration, 0u, kdt::kFirstGeneration})
+    EXPECT_EQ(blocks.Resolve(a.slot, g), nullptr) << "generation " << g;
+  blocks.Give(b.node);
+  blocks.Give(c.node);
+  EXPECT_FALSE(blocks.Release()) << "generations used up";
+  Handed d = Take(blocks, 4);
+  EXPECT_EQ(d.generation, kdt::kFirstGeneration);
+  blocks.Give(d.node);
+  EXPECT_TRUE(blocks.Release());
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+// In the sanitizer build a free node's memory is poisoned, so a read through
+// a pointer kept past its removal is reported, even while its block lives.
+TEST(NodeBlocksDeathTest, AFreeNodeCannotBeRead) {
+  Blocks blocks;
+  Handed kept = Take(blocks, 7), other = Take(blocks, 8);
+  blocks.Give(kept.node);
+  const volatile uint32_t* word = &kept.node->words[1];
+  EXPECT_DEATH((void)*word, "use-after-poison");
+  Take(blocks, 9);  // the same node, readable again
+  EXPECT_EQ(*word, 9u);
+  blocks.Give(kept.node);
+  blocks.Give(other.node);
+}
+#endif
+
+// A table slot at its last generation is retired when released, so no
+// position handed out for it can ever match again, however often slots are
+// reused.
+TEST(TableSlots, ASlotWhoseGenerationWouldWrapIsRetired) {
+  using kdt::TableRegistry;
+  static int table;
+  auto acquire = [] {
+    return TableRegistry::Acquire(reinterpret_cast<kdt::PositionTable*>(&table),
+                                  &kdt::kTableTag<int>);
+  };
+  auto live = [](uint32_t s, uint32_t g) {
+    return TableRegistry::Resolve(s, g, &kdt::kTableTag<int>) != nullptr;
+  };
+  const uint32_t slot = acquire();
+  TableRegistry::SetGenerationForTesting(slot, kdt::kLastGeneration - 1);
+  ASSERT_TRUE(live(slot, kdt::kLastGeneration - 1));
+  TableRegistry::Release(slot);
+  EXPECT_FALSE(live(slot, kdt::kLastGeneration - 1));
+  ASSERT_EQ(acquire(), slot) << "a released slot is reused first";
+  ASSERT_EQ(TableRegistry::Generation(slot), kdt::kLastGeneration);
+  EXPECT_TRUE(live(slot, kdt::kLastGeneration));
+  TableRegistry::Release(slot);
+  std::vector<uint32_t> others;
+  for (int i = 0; i < 3; ++i) others.push_back(acquire());
+  for (uint32_t g : {kdt::kLastGeneration - 1, kdt::kLastGeneration, 0u, kdt::kFirstGeneration})
+    EXPECT_FALSE(live(slot, g)) << "generation " << g;
+  for (uint32_t o : others) {
+    EXPECT_NE(o, slot);
+    TableRegistry::Release(o);
+  }
+}
+
+}  // namespace
