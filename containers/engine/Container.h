@@ -409,10 +409,8 @@ class Container {
     if constexpr (Shape::kHasValues) {
       if (c->keys != nullptr)
         c->values = HostArrayCreate(ValueTraitsOf<T::kMode>::kArrayType, upper);
-      if (c->values == nullptr) c.reset();
-    } else {
-      if (c->keys == nullptr) c.reset();
     }
+    if (c->keys == nullptr || (Shape::kHasValues && c->values == nullptr)) c.reset();
     return c;
   }
   template <typename T>
