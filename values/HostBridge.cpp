@@ -118,9 +118,8 @@ struct Element<REALobject> {
   static void Insert(REALarray a, int32_t i, REALobject v) { PluginObjectArrayInsertProc(a, i, v); }
 };
 
-// count < 0: read the bounds from the host.
-bool IndexInRange(REALarray a, int32_t index, int64_t count = -1) {
-  if (count < 0) count = static_cast<int64_t>(HostArrayUBound(a)) + 1;
+bool IndexInRange(REALarray a, int32_t index) {
+  const int64_t count = static_cast<int64_t>(HostArrayUBound(a)) + 1;
   if (index >= 0 && index < count) return true;
   RaiseRangeException(index, 0, count, "index", "");
   return false;
@@ -128,8 +127,8 @@ bool IndexInRange(REALarray a, int32_t index, int64_t count = -1) {
 
 // own: a is an array the library created (HostArrayCreate).
 template <typename T>
-void GetElement(REALarray a, int32_t index, T* out, bool own = false, int32_t count = -1) {
-  if (a == nullptr || !IndexInRange(a, index, count)) return;
+void GetElement(REALarray a, int32_t index, T* out, bool own = false) {
+  if (a == nullptr || !IndexInRange(a, index)) return;
   if (T* storage = DirectStorage<T>(a)) {
     const T value = storage[index];
     Element<T>::Lock(value);
@@ -222,17 +221,17 @@ void HostArrayGet(REALarray a, int32_t index, REALtext* out) {
 void HostArrayGet(REALarray a, int32_t index, REALobject* out) {
   GetElement(a, index, out);
 }
-void HostOwnArrayGet(REALarray a, int32_t index, int32_t* out, int32_t count) {
-  GetElement(a, index, out, true, count);
+void HostOwnArrayGet(REALarray a, int32_t index, int32_t* out) {
+  GetElement(a, index, out, true);
 }
-void HostOwnArrayGet(REALarray a, int32_t index, REALstring* out, int32_t count) {
-  GetElement(a, index, out, true, count);
+void HostOwnArrayGet(REALarray a, int32_t index, REALstring* out) {
+  GetElement(a, index, out, true);
 }
-void HostOwnArrayGet(REALarray a, int32_t index, REALtext* out, int32_t count) {
-  GetElement(a, index, out, true, count);
+void HostOwnArrayGet(REALarray a, int32_t index, REALtext* out) {
+  GetElement(a, index, out, true);
 }
-void HostOwnArrayGet(REALarray a, int32_t index, REALobject* out, int32_t count) {
-  GetElement(a, index, out, true, count);
+void HostOwnArrayGet(REALarray a, int32_t index, REALobject* out) {
+  GetElement(a, index, out, true);
 }
 void HostFreshArraySet(REALarray a, int32_t index, int32_t value) {
   SetElement(a, index, value, true);

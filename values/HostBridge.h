@@ -45,12 +45,10 @@ void HostArrayGet(REALarray a, int32_t index, REALstring* out);
 void HostArrayGet(REALarray a, int32_t index, REALtext* out);
 void HostArrayGet(REALarray a, int32_t index, REALobject* out);
 // The same for an array made by HostArrayCreate: one host call fewer a read.
-// A count of 0 or more is the array's size, known to the caller because no
-// one else has held the array: the bounds are then not read from the host.
-void HostOwnArrayGet(REALarray a, int32_t index, int32_t* out, int32_t count = -1);
-void HostOwnArrayGet(REALarray a, int32_t index, REALstring* out, int32_t count = -1);
-void HostOwnArrayGet(REALarray a, int32_t index, REALtext* out, int32_t count = -1);
-void HostOwnArrayGet(REALarray a, int32_t index, REALobject* out, int32_t count = -1);
+void HostOwnArrayGet(REALarray a, int32_t index, int32_t* out);
+void HostOwnArrayGet(REALarray a, int32_t index, REALstring* out);
+void HostOwnArrayGet(REALarray a, int32_t index, REALtext* out);
+void HostOwnArrayGet(REALarray a, int32_t index, REALobject* out);
 // Fills element index of an array just made by HostArrayCreate, which no one
 // else holds yet: no bounds read, one host call at most.
 void HostFreshArraySet(REALarray a, int32_t index, int32_t value);

@@ -169,18 +169,8 @@ class Container {
   static ValueArg ValueAtIndex(REALobject self, int32_t index) {
     return ReadAtIndex<false, ValueArg>(self, index);
   }
-  static REALarray Keys(REALobject self) {
-    Data* d = DataOf(self);
-    BuildCache(d);
-    if (d->keysCache != nullptr) d->handedOut |= kKeysHandedOut;
-    return ShareArray(d->keysCache);
-  }
-  static REALarray Values(REALobject self) {
-    Data* d = DataOf(self);
-    BuildCache(d);
-    if (d->valuesCache != nullptr) d->handedOut |= kValuesHandedOut;
-    return ShareArray(d->valuesCache);
-  }
+  static REALarray Keys(REALobject self) { return HandOut<true>(DataOf(self)); }
+  static REALarray Values(REALobject self) { return HandOut<false>(DataOf(self)); }
   static void AddKeys(REALobject self, REALarray target) { AddTo<true>(self, target); }
   static void AddValues(REALobject self, REALarray target) { AddTo<false>(self, target); }
 
@@ -353,11 +343,7 @@ class Container {
     });
   }
 
-  static void DropCache(Data* d) {
-    if constexpr (Shape::kHasValues) ReleaseArray(d->valuesCache);
-    ReleaseArray(d->keysCache);
-    d->handedOut = 0;
-  }
+  static void DropCache(Data* d) { OwnedCache gone(std::exchange(d->arrays, nullptr)); }
   static void Discard(Data* d) {
     DropCache(d);
     TableS* s = d->tableS;
@@ -402,67 +388,121 @@ class Container {
     return true;
   }
 
-  // The keys (and values) in iteration order, kept until the next change.
-  static void BuildCache(Data* d) {
-    if (d->keysCache != nullptr || !HasTable(d)) return;
-    Dispatch(d, [&](auto& t) {
+  // ---- The arrays of Keys and Values, and index access.
+  using Cache = ArrayCache<TableS, TableI>;
+  struct ReleaseCache {
+    void operator()(Cache* c) const {
+      ReleaseArray(c->values);
+      ReleaseArray(c->keys);
+      delete c;
+    }
+  };
+  using OwnedCache = std::unique_ptr<Cache, ReleaseCache>;
+
+  // New, still empty arrays for t's keys (and values); none when the host
+  // cannot make them all.
+  template <typename T>
+  static OwnedCache MakeArrays(T& t) {
+    OwnedCache c(new Cache);
+    const int32_t upper = t.Count() - 1;
+    c->keys = HostArrayCreate(T::KT::kArrayType, upper);
+    if constexpr (Shape::kHasValues) {
+      if (c->keys != nullptr)
+        c->values = HostArrayCreate(ValueTraitsOf<T::kMode>::kArrayType, upper);
+    }
+    if (c->keys == nullptr || (Shape::kHasValues && c->values == nullptr)) c.reset();
+    return c;
+  }
+  template <typename T>
+  static auto& OrderIn(Cache& c) {
+    if constexpr (T::kMode == CaseMode::S) {
+      return c.orderS.positions;
+    } else {
+      return c.orderI.positions;
+    }
+  }
+  template <bool OfKeys, typename T>
+  static auto ElementAt(typename T::Pos at) {
+    if constexpr (OfKeys) {
+      return T::KT::ToHost(T::KeyOf(at));
+    } else {
+      return ValueTraitsOf<T::kMode>::ToHost(T::PayloadOf(at).value);
+    }
+  }
+
+  // Keys or Values: the array, filled the first time the program gets it,
+  // and the same object on every call until the next change.
+  template <bool OfKeys>
+  static REALarray HandOut(Data* d) {
+    if (!HasTable(d)) return nullptr;
+    return Dispatch(d, [&](auto& t) -> REALarray {
       using T = std::decay_t<decltype(t)>;
-      int32_t upper = t.Count() - 1;
-      REALarray keys = HostArrayCreate(T::KT::kArrayType, upper);
-      if (keys == nullptr) return;
-      int32_t i = 0;
-      if constexpr (Shape::kHasValues) {
-        using V = ValueTraitsOf<T::kMode>;
-        REALarray values = HostArrayCreate(V::kArrayType, upper);
-        if (values == nullptr) {
-          ReleaseArray(keys);
-          return;
-        }
-        ForEach(t, [&](auto at) {
-          T::KT::ArrayFill(keys, i, T::KeyOf(at));
-          V::ArrayFill(values, i, T::PayloadOf(at).value);
-          ++i;
-        });
-        d->valuesCache = values;
-      } else {
-        ForEach(t, [&](auto at) { T::KT::ArrayFill(keys, i++, T::KeyOf(at)); });
+      if (d->arrays == nullptr) {
+        d->arrays = MakeArrays(t).release();
+        if (d->arrays == nullptr) return nullptr;
       }
-      d->keysCache = keys;
+      Cache& c = *d->arrays;
+      const uint8_t mine = OfKeys ? kKeysHandedOut : kValuesHandedOut;
+      REALarray array = OfKeys ? c.keys : c.values;
+      if ((c.handedOut & mine) == 0) {
+        int32_t i = 0;
+        ForEach(t, [&](auto at) {
+          if constexpr (OfKeys) {
+            T::KT::ArrayFill(array, i++, T::KeyOf(at));
+          } else {
+            ValueTraitsOf<T::kMode>::ArrayFill(array, i++, T::PayloadOf(at).value);
+          }
+        });
+        c.handedOut |= mine;
+        // The order serves only arrays the program does not have.
+        if (c.handedOut == (Shape::kHasValues ? kKeysHandedOut | kValuesHandedOut : mine))
+          std::decay_t<decltype(OrderIn<T>(c))>().swap(OrderIn<T>(c));
+      }
+      return ShareArray(array);
     });
   }
+
+  // Key(index) or ValueAtIndex(index).  Outside 0 .. Count - 1 it raises, as
+  // reading the array does.
   template <bool OfKeys, typename R>
   static R ReadAtIndex(REALobject self, int32_t index) {
     Data* d = DataOf(self);
-    BuildCache(d);
-    R out = R();
-    if (d->keysCache != nullptr) {
-      // An array the program never had still holds Count elements: its
-      // bounds need not be asked.  One it had may have been resized.
-      REALarray array = d->keysCache;
-      uint8_t given = kKeysHandedOut;
-      if constexpr (!OfKeys) {
-        array = d->valuesCache;
-        given = kValuesHandedOut;
-      }
-      const int32_t count =
-          (d->handedOut & given) != 0 ? -1 : Dispatch(d, [](auto& t) { return t.Count(); });
-      HostOwnArrayGet(array, index, &out, count);
-      return out;
-    }
-    // No array could be made: a map walks its table instead; a set answers
-    // nil.
-    if (!Shape::kHasValues || !HasTable(d) || index < 0) return out;
-    return Dispatch(d, [&](auto& t) {
+    if (!HasTable(d)) return R();
+    return Dispatch(d, [&](auto& t) -> R {
       using T = std::decay_t<decltype(t)>;
-      if (index >= t.Count()) return R();
-      auto at = t.Begin();
-      for (int32_t i = 0; i < index; ++i) at = t.Next(at);
-      using V = ValueTraitsOf<T::kMode>;
-      if constexpr (OfKeys) {
-        return T::KT::ToHost(T::KeyOf(at));
-      } else {
-        return V::ToHost(T::PayloadOf(at).value);
+      OwnedCache made;
+      Cache* c = d->arrays;
+      if (c == nullptr) {
+        made = MakeArrays(t);
+        c = made.get();
       }
+      // No array could be made: a map walks its table instead; a set answers
+      // nil.
+      if (c == nullptr) {
+        if (!Shape::kHasValues || index < 0 || index >= t.Count()) return R();
+        auto at = t.Begin();
+        for (int32_t i = 0; i < index; ++i) at = t.Next(at);
+        return ElementAt<OfKeys, T>(at);
+      }
+      R out = R();
+      if ((c->handedOut & (OfKeys ? kKeysHandedOut : kValuesHandedOut)) != 0) {
+        HostOwnArrayGet(OfKeys ? c->keys : c->values, index, &out);
+        return out;
+      }
+      // The order is made before the new arrays are kept: memory running out
+      // leaves the container as it was.
+      auto& order = OrderIn<T>(*c);
+      const int32_t count = t.Count();
+      if (static_cast<int32_t>(order.size()) != count) {
+        order.reserve(static_cast<size_t>(count));
+        ForEach(t, [&](auto at) { order.push_back(at); });
+      }
+      if (made) d->arrays = made.release();
+      if (index < 0 || index >= count) {
+        RaiseRangeException(index, 0, count, "index", "");
+        return out;
+      }
+      return ElementAt<OfKeys, T>(order[static_cast<size_t>(index)]);
     });
   }
   template <bool OfKeys>

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "containers/storage/Positions.h"
 #include "plugin/host/HostTypes.h"
@@ -15,22 +16,38 @@ namespace kdt {
 inline constexpr char kOtherIteratorIsNil[] = "other iterator is nil";
 inline constexpr char kIteratorIsNil[] = "Iterator is nil";
 
-// The cached arrays that Keys or Values gave the program, which may change
-// them: until then the container alone knows what they hold.
+// The arrays that Keys and Values hand the program (values: maps only),
+// made on the first call that needs them and kept until the next change.
+// An array stays empty until it is handed out, so that index calls cost the
+// host nothing: they answer from `order`, the table's positions in iteration
+// order, made on the first index call.  Once the program has an array it may
+// change or resize it, and index calls read that array instead.
 inline constexpr uint8_t kKeysHandedOut = 1, kValuesHandedOut = 2;
+template <typename Table>
+struct OrderOf {
+  std::vector<typename Table::Pos> positions;
+};
+template <>
+struct OrderOf<void> {};
+template <typename TableS, typename TableI>
+struct ArrayCache {
+  REALarray keys = nullptr;
+  REALarray values = nullptr;
+  uint8_t handedOut = 0;  // kKeysHandedOut | kValuesHandedOut
+  OrderOf<TableS> orderS;
+  OrderOf<TableI> orderI;  // only one of the two is used: the table's
+};
 
-// Instance data of a map (24 bytes): the table of its case mode, the arrays
-// of keys and values it keeps until the next change, the host-read case
-// flag, and which of those arrays the program has been given.
+// Instance data of a map (24 bytes): the table of its case mode, its arrays,
+// and the host-read case flag.
 template <typename TableS, typename TableI>
 struct MapData {
   TableS* tableS;
   TableI* tableI;
-  REALarray keysCache;
-  REALarray valuesCache;
+  ArrayCache<TableS, TableI>* arrays;
+  uint32_t unused;
   uint8_t caseSensitive;  // read by the host itself (standard getter)
-  uint8_t handedOut;      // kKeysHandedOut | kValuesHandedOut
-  uint8_t unused[6];
+  uint8_t unusedBytes[7];
 };
 using AnyMapData = MapData<void, void>;
 static_assert(sizeof(AnyMapData) == 24 && offsetof(AnyMapData, caseSensitive) == 16,
@@ -42,9 +59,8 @@ struct SetData {
   TableS* tableS;
   TableI* tableI;
   uint8_t caseSensitive;  // read by the host itself (standard getter)
-  uint8_t handedOut;      // kKeysHandedOut
-  uint8_t unused[2];
-  REALarray keysCache;
+  uint8_t unused[3];
+  ArrayCache<TableS, TableI>* arrays;
 };
 using AnySetData = SetData<void, void>;
 static_assert(sizeof(AnySetData) == 16 && offsetof(AnySetData, caseSensitive) == 8,

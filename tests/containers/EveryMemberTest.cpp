@@ -91,6 +91,54 @@ void Fill(Program& p) {
     if (Bucket(p, n) == Bucket(p, j)) p.Put(p.c, n), ++j;
 }
 
+// Key(index) and ValueAtIndex as a program's index loops use them: until
+// the program holds an array they cost the host the arrays' creation and a
+// returned value's lock, nothing else; then they read the program's array.
+void IndexAccess(Program& p, const std::vector<std::string>& walk) {
+  standin::Host& h = p.h;
+  const int32_t n = static_cast<int32_t>(walk.size());
+  const char* keyAt = "Key(index as integer) as {K}";
+  const char* valueAt = "ValueAtIndex(index as integer) as {V}";
+  std::vector<Word> keys, values;
+  h.ResetCounters();
+  for (int32_t i = 0; i < n; ++i) keys.push_back(p.Call(p.c, keyAt, {i}));
+  for (int32_t i = 0; !p.m.set && i < n; ++i) values.push_back(p.Call(p.c, valueAt, {i}));
+  uint64_t calls = 0;
+  for (const auto& counter : h.Counters()) calls += counter.second;
+  const auto locks = [&](Kind k) { return k == Kind::Integer ? 0 : n; };
+  EXPECT_EQ(calls, p.m.set ? 1u + locks(p.s.key) : 2u + locks(p.s.key) + locks(p.s.value));
+  for (int32_t i = 0; i < n; ++i)
+    EXPECT_EQ(p.Entry(keys[i], p.m.set ? 0 : values[i]), walk[i]) << i;
+  p.Call(p.c, keyAt, {n});
+  EXPECT_RAISES(h, "OutOfBoundsException",
+                "Parameter index  is too big. Range is 0 to " + std::to_string(n - 1) +
+                    ", but value is " + std::to_string(n) + ".");
+
+  // A map shows a value set through an iterator until the program holds the
+  // Values array, then that array.
+  const Word array = p.Keep(p.Call(p.c, "Keys as {K}()"));
+  if (!p.m.set) {
+    const char* value = "Value as {V}";
+    const Word first = p.Find(walk[0]);
+    const Word set = Make(h, p.s.value, "v", 77), later = Make(h, p.s.value, "v", 78);
+    h.Assign(first, p.s.Decl(value), {}, set);
+    EXPECT_EQ(p.Text(p.s.value, p.Call(p.c, valueAt, {0})), Content(h, p.s.value, set));
+    EXPECT_EQ(h.Elements(reinterpret_cast<REALarray>(p.Keep(p.Call(p.c, "Values as {V}()"))))[0],
+              set);
+    h.Assign(first, p.s.Decl(value), {}, later);
+    EXPECT_EQ(p.Text(p.s.value, p.Call(p.c, valueAt, {0})), Content(h, p.s.value, set));
+    h.Assign(first, p.s.Decl(value), {}, Make(h, p.s.value, "v", Number(walk[0])));
+  }
+  // The program shortens the Keys array it holds: Key(index) follows it.
+  EXPECT_EQ(p.Keep(p.Call(p.c, "Keys as {K}()")), array);
+  h.ResizeArray(reinterpret_cast<REALarray>(array), n - 1);
+  p.Call(p.c, keyAt, {n - 1});
+  EXPECT_RAISES(h, "OutOfBoundsException",
+                "Parameter index  is too big. Range is 0 to " + std::to_string(n - 2) +
+                    ", but value is " + std::to_string(n - 1) + ".");
+  EXPECT_EQ(p.Text(p.s.key, p.Call(p.c, keyAt, {0})), walk[0].substr(0, walk[0].find('=')));
+}
+
 void Exercise(standin::Host& h, const Member& member) {
   Program p{h, member};
   const char* notInitialized = member.set ? "Set not initialized" : "Map not initialized";
@@ -153,6 +201,7 @@ void Exercise(standin::Host& h, const Member& member) {
   p.Put(p.c, Number(walk[j - 1]));
   p.Put(p.c, Number(walk[j]));
   walk = p.Walk();
+  IndexAccess(p, walk);
 
   // The end position has no entry; assigning Value elsewhere replaces one.
   Word end = p.Keep(p.Call(p.c, "last as {I}"));

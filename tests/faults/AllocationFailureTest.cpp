@@ -171,8 +171,9 @@ class Driver {
 
 // One call under test, in the order they run: the first calls of the process
 // make what the library keeps for good (the registry of positions; in maps,
-// the case folding table), and Clear, last, empties the container.  `on`: f a fresh
-// instance, g a copy of the container filled to where an insertion allocates,
+// the case folding table), Key(index) comes before Keys so that it makes the
+// container's index order, and Clear, last, empties the container.  `on`: f a
+// fresh instance, g a copy of the container filled to where an insertion allocates,
 // c the container (4 entries), i an iterator at key 2; then ':' for an
 // assignment, whose value is the last argument, and '+' for a call that
 // allocates in every member.  Arguments: k key 2, n the next key (not held), v
@@ -204,10 +205,10 @@ const Case kCases[] = {
     {"Clone as {C}", "c+", ""},
     {"CloneDictionary as Dictionary", "c", ""},
     {"Operator_Convert as Dictionary", "c", ""},
+    {"Key(index as integer) as {K}", "c+", "x"},
+    {"ValueAtIndex(index as integer) as {V}", "c", "x"},
     {"Keys as {K}()", "c", ""},
     {"Values as {V}()", "c", ""},
-    {"Key(index as integer) as {K}", "c", "x"},
-    {"ValueAtIndex(index as integer) as {V}", "c", "x"},
     {"AddKeys(targetArray() as {K})", "c", "a"},
     {"AddValues(targetArray() as {V})", "c", "b"},
     {"first as {I}", "c", ""},

@@ -320,6 +320,7 @@ class SoakDriver {
   void Changed() {
     cache.reset();
     keysArray = valuesArray = 0;
+    valuesGiven = false;
   }
   const std::vector<Entry>& Cached() {
     if (!cache) cache = order;
@@ -357,6 +358,7 @@ class SoakDriver {
     }
     order = next;
     Changed();
+    valuesGiven = arrays && !m.set;
     if (m.hash) {
       table = TableModel<Entry>(cs, static_cast<size_t>(Get(c, "BinCount").i()));
       for (size_t i = order.size(); i-- > 0;) table.Set(Hashed(order[i]));
@@ -466,6 +468,7 @@ class SoakDriver {
           !Expect(Elements(array) == (ofKeys ? KeyRefs(snapshot) : values), "arrays differ"))
         return false;
       held = array;
+      valuesGiven = valuesGiven || !ofKeys;
     }
     std::vector<Word> walked = Walk();
     if (!Expect(walked == KeyRefs(order), "walk differs from the model")) return false;
@@ -556,6 +559,7 @@ class SoakDriver {
     Word keys = KeysObject(c);
     if (array) *array = keys;
     if (values) *values = Elements(KeepObject(Call(c, "Values as {V}()")));
+    valuesGiven = valuesGiven || values != nullptr;
     return Elements(keys);
   }
 
@@ -609,6 +613,7 @@ class SoakDriver {
   std::vector<Entry> order;
   std::optional<std::vector<Entry>> cache;
   Word keysArray = 0, valuesArray = 0;
+  bool valuesGiven = false;  // the program holds the Values array
   bool resync = false;
   int nextUid = 1, generation = 0;
   std::vector<Kept> kept;
@@ -722,6 +727,9 @@ inline void SoakDriver::Step() {
         Assign(t.it, "Value as {V}", {}, v);  // reaches the entry, not the cached arrays
         if (entry) {
           order[i].value = v;
+          // Until the program holds the Values array, the map shows the
+          // entries' values as they are.
+          if (cache && !valuesGiven) (*cache)[i].value = v;
           if (m.hash) table.Find(Hashed(order[i]))->value = v;
         }
       }
