@@ -121,6 +121,7 @@ struct Row {
 };
 struct Heap {
   double bytes = 0, chunks = 0;  // per entry after the fill
+  double left = 0;               // bytes of the fill's blocks still held after destruction
 };
 // Everything measured for one case at one size with one plug-in.
 struct Figures {
@@ -405,7 +406,8 @@ class Runner {
   explicit Runner(standin::Host& host) : host_(host) {}
 
   // The requested heap the library holds after filling a new container with
-  // the n keys, per entry.
+  // the n keys, per entry, and what of it is still held once the container
+  // is destroyed.
   Heap HeapOfFill(const Case& c, const Keys& keys, size_t n) {
     const Member& m = *c.member;
     const Methods f = Resolve(host_, m);
@@ -415,12 +417,13 @@ class Runner {
     const Word map = Construct(c, f);
     Fill(m, f, map, hit, n, value);
     const bench::HeapCount held = bench::LibraryHeapCount();
-    bench::StopLibraryHeapCount();
     if (host_.Get(map, "Count").i() != static_cast<int32_t>(n)) Fail(Where(c, "fill lost keys"));
     Check(c, "fill");
     host_.Release(map);
+    const size_t left = bench::LibraryHeapCount().bytes;
+    bench::StopLibraryHeapCount();
     if (m.isMap && m.value != kInteger) host_.Release(value);
-    return {PerEntry(held.bytes, n), PerEntry(held.blocks, n)};
+    return {PerEntry(held.bytes, n), PerEntry(held.blocks, n), static_cast<double>(left)};
   }
 
   void Run(const Case& c, const Keys& keys, size_t n, Row* rows) {
@@ -707,17 +710,19 @@ std::string Column(const std::vector<Results>& all, size_t si, size_t ci, Get ge
   return Pad(Pair(v, format), width);
 }
 
-// ---- The targets, each checked against the figures at one size.
+// ---- Targets: the figures the library is held to, checked at one size.
 
-enum Metric { kBytes, kWalkRatio, kHitRatio, kKeyCalls, kHitCalls };
-const char* const kMetricNames[] = {"requested B/entry", "walk step / Count",
-                                    "lookup hit / standard", "host calls per Key(index)",
-                                    "host calls per lookup hit"};
+enum Metric { kBytes, kBytesLeft, kWalkRatio, kHitRatio, kKeyCalls, kHitCalls };
+const char* const kMetricNames[] = {"requested B/entry",         "bytes left after destruction",
+                                    "walk step / Count",         "lookup hit / standard",
+                                    "host calls per Key(index)", "host calls per lookup hit"};
 
 double FigureOf(Metric metric, const Figures& f, size_t n) {
   switch (metric) {
     case kBytes:
       return f.lib.bytes;
+    case kBytesLeft:
+      return f.lib.left;
     case kWalkRatio:
       return f.WalkPerGetter();
     case kHitRatio:
@@ -737,49 +742,44 @@ enum Limit {
   kQuoted,          // printed, no limit
 };
 
+enum KeyFilter { kAnyKeys, kIntegerKeys, kOtherKeys };
+const char* const kKeyFilterNames[] = {"every class", "Integer keys", "other keys"};
+
 struct Target {
-  const char* who;  // what the cases have in common, as printed
-  bool (*matches)(const Case&);
+  const char* className;  // null: every class of `keys`
+  const char* caseLabel;  // null: every case
+  KeyFilter keys;
   Metric metric;
   Limit limit;
   double bound;
-  bool each;  // a line per case; else one line for the group with its worst case
+  bool group;  // one line for all the cases, with the worst; else a line per case
+
+  bool Matches(const Case& c) const {
+    const bool integer = c.member->key == kInteger;
+    return (!className || std::strcmp(c.member->name, className) == 0) &&
+           (!caseLabel || std::strcmp(c.label, caseLabel) == 0) &&
+           (keys == kAnyKeys || integer == (keys == kIntegerKeys));
+  }
 };
 
-bool Is(const Case& c, const char* name, const char* label) {
-  return std::strcmp(c.member->name, name) == 0 && std::strcmp(c.label, label) == 0;
-}
-bool IntegerKeyed(const Case& c) {
-  return c.member->key == kInteger;
-}
-
 const Target kTargets[] = {
-    {"", [](const Case& c) { return Is(c, "IntegerToIntegerHashMapKDT", "-"); }, kBytes,
-     kOverStandard, 5, true},
-    {"", [](const Case& c) { return Is(c, "IntegerHashSetKDT", "-"); }, kBytes, kOverStandard, 5,
-     true},
-    {"", [](const Case& c) { return Is(c, "IntegerToIntegerOrderedMapKDT", "-"); }, kBytes,
-     kOverStandard, 5, true},
-    {"", [](const Case& c) { return Is(c, "IntegerOrderedSetKDT", "-"); }, kBytes, kOverStandard, 5,
-     true},
-    {"", [](const Case& c) { return Is(c, "VariantToVariantHashMapKDT", "-"); }, kBytes,
-     kOverStandard, 20, true},
-    {"", [](const Case& c) { return Is(c, "StringOrderedSetKDT", "S"); }, kBytes, kOverStandard, 4,
-     true},
+    {"IntegerToIntegerHashMapKDT", "-", kAnyKeys, kBytes, kOverStandard, 5, false},
+    {"IntegerHashSetKDT", "-", kAnyKeys, kBytes, kOverStandard, 5, false},
+    {"IntegerToIntegerOrderedMapKDT", "-", kAnyKeys, kBytes, kOverStandard, 5, false},
+    {"IntegerOrderedSetKDT", "-", kAnyKeys, kBytes, kOverStandard, 5, false},
+    {"VariantToVariantHashMapKDT", "-", kAnyKeys, kBytes, kOverStandard, 20, false},
+    {"StringOrderedSetKDT", "S", kAnyKeys, kBytes, kOverStandard, 4, false},
     // A few bytes more per container, spread over the entries, are not a
     // class above its figure.
-    {"every class", [](const Case&) { return true; }, kBytes, kNotAboveBefore, 0.05, false},
-    {"", IntegerKeyed, kWalkRatio, kAtMost, 15, true},
-    {"", [](const Case& c) { return Is(c, "IntegerToIntegerHashMapKDT", "-"); }, kHitRatio, kAtMost,
-     1.05, true},
-    {"", [](const Case& c) { return Is(c, "IntegerHashSetKDT", "-"); }, kHitRatio, kAtMost, 1.05,
-     true},
-    {"Integer keys", IntegerKeyed, kKeyCalls, kAtMost, 0.05, false},
-    {"other keys", [](const Case& c) { return !IntegerKeyed(c); }, kKeyCalls, kAtMost, 1.05, false},
-    {"", [](const Case& c) { return Is(c, "VariantToVariantHashMapKDT", "I"); }, kHitCalls, kQuoted,
-     0, true},
-    {"", [](const Case& c) { return Is(c, "VariantToVariantOrderedMapKDT", "I"); }, kHitCalls,
-     kQuoted, 0, true},
+    {nullptr, nullptr, kAnyKeys, kBytes, kNotAboveBefore, 0.05, true},
+    {nullptr, nullptr, kAnyKeys, kBytesLeft, kAtMost, 0, true},
+    {nullptr, nullptr, kIntegerKeys, kWalkRatio, kAtMost, 15, false},
+    {"IntegerToIntegerHashMapKDT", "-", kAnyKeys, kHitRatio, kAtMost, 1.05, false},
+    {"IntegerHashSetKDT", "-", kAnyKeys, kHitRatio, kAtMost, 1.05, false},
+    {nullptr, nullptr, kIntegerKeys, kKeyCalls, kAtMost, 0.05, true},
+    {nullptr, nullptr, kOtherKeys, kKeyCalls, kAtMost, 1.05, true},
+    {"VariantToVariantHashMapKDT", "I", kAnyKeys, kHitCalls, kQuoted, 0, false},
+    {"VariantToVariantOrderedMapKDT", "I", kAnyKeys, kHitCalls, kQuoted, 0, false},
 };
 
 std::string CaseName(const Case& c) {
@@ -788,7 +788,7 @@ std::string CaseName(const Case& c) {
          (c.content == kVariantInts ? " (Integer Variants)" : "");
 }
 
-// One line per target (or per case of an `each` target); a group's line
+// A line per case of a target, or for a group one line that
 // gives its worst case and names the first of its failing cases.
 void PrintSummary(const std::vector<Plugin>& plugins, const std::vector<Results>& all,
                   const std::vector<Case>& cases, size_t si, size_t n) {
@@ -801,7 +801,7 @@ void PrintSummary(const std::vector<Plugin>& plugins, const std::vector<Results>
     std::string worstLine;
     std::vector<std::string> failing;
     for (size_t ci = 0; ci < cases.size(); ++ci) {
-      if (!t.matches(cases[ci])) continue;
+      if (!t.Matches(cases[ci])) continue;
       const Figures& after = all.back()[si][ci];
       const double a = FigureOf(t.metric, after, n);
       const double b = haveBefore ? FigureOf(t.metric, all.front()[si][ci], n) : 0;
@@ -821,7 +821,7 @@ void PrintSummary(const std::vector<Plugin>& plugins, const std::vector<Results>
         std::snprintf(line + len, sizeof line - len, ", limit %.2f", limit);
       ++rows;
       passed += pass;
-      if (t.each) {
+      if (!t.group) {
         std::printf("  %s: %s\n", line, t.limit == kQuoted ? "quoted" : pass ? "pass" : "FAIL");
         continue;
       }
@@ -832,10 +832,10 @@ void PrintSummary(const std::vector<Plugin>& plugins, const std::vector<Results>
       }
       if (!pass) failing.push_back(CaseName(cases[ci]));
     }
-    if (t.each || rows == 0) continue;
-    std::printf("  %s (%zu cases)%s: %zu of %zu pass: %s; worst: %s\n", t.who, rows,
-                t.limit == kNotAboveBefore ? ", not above before" : "", passed, rows,
-                passed == rows ? "pass" : "FAIL", worstLine.c_str());
+    if (!t.group || rows == 0) continue;
+    std::printf("  %s (%zu cases), %s%s: %zu of %zu pass: %s; worst: %s\n", kKeyFilterNames[t.keys],
+                rows, kMetricNames[t.metric], t.limit == kNotAboveBefore ? " not above before" : "",
+                passed, rows, passed == rows ? "pass" : "FAIL", worstLine.c_str());
     if (failing.empty()) continue;
     std::string names;
     const size_t shown = std::min<size_t>(failing.size(), 4);
@@ -980,7 +980,7 @@ int main(int argc, char** argv) {
     }
   }
 
-  // The figures are at 10,000 entries; without them, the largest size run.
+  // Targets are set at 10,000 entries; without that size, the largest run.
   size_t si = std::find(sizes.begin(), sizes.end(), size_t{10000}) - sizes.begin();
   if (si == sizes.size()) si = std::max_element(sizes.begin(), sizes.end()) - sizes.begin();
   PrintSummary(plugins, all, cases, si, sizes[si]);

@@ -8,8 +8,8 @@
 #   BENCH_BEFORE=fbbaa88            the baseline: a commit, tag or branch (default
 #                                   fbbaa88, the library before its lean storage
 #                                   work); "none" runs this tree's plug-in alone
-#   BENCH_SIZES=1000,10000,100000   entries per container (default: 1000,10000; with
-#                                   100000 the run takes about an hour)
+#   BENCH_SIZES=1000,10000,100000   entries per container (default: 1000,10000, about
+#                                   3 minutes; 100000 takes most of a full run)
 #   BENCH_CLASSES=String,Text       classes whose name contains one of the words
 #   BENCH_REPEAT=3                  rounds per row; times are their medians (default 3)
 #   BENCH_CHART_SIZE=10000          the size the chart shows (default: 10000 if
