@@ -1,13 +1,14 @@
-// Key and value handles: a host reference pinned by one lock, plus the cached
-// hash of the value under the functors of the handle's case mode.
+// Value and key handles: a host reference pinned by one lock.  A key handle
+// also caches the hash of its value under the functors of its case mode.
 //
-// The six handle types share one template; they differ only in the host lock
+// The handle types share one template; they differ only in the host lock
 // entries they call and in the functors the containers apply to them (S is
-// case-sensitive, I case-insensitive).  A handle is two words: containers
-// store millions of them.
+// case-sensitive, I case-insensitive).  A value handle is one word and a key
+// handle two: containers store millions of them.
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "plugin/host/HostTypes.h"
 
@@ -55,14 +56,10 @@ class HostHandle {
   HostHandle(Ref r, AdoptLock) : ref_(r) {}
   HostHandle(Ref r, BorrowRef) : ref_(r) {}
 
-  // A copied key keeps its cached hash.
-  HostHandle(const HostHandle& other) : ref_(other.ref_), hash(other.hash) {
+  HostHandle(const HostHandle& other) : ref_(other.ref_) {
     if (ref_ != nullptr) Policy::Lock(ref_);
   }
-  HostHandle(HostHandle&& other) noexcept : ref_(other.ref_), hash(other.hash) {
-    other.ref_ = nullptr;
-    other.hash = 0;
-  }
+  HostHandle(HostHandle&& other) noexcept : ref_(other.ref_) { other.ref_ = nullptr; }
 
   HostHandle& operator=(const HostHandle& other) { return Assign(other.ref_); }
   HostHandle& operator=(Ref r) { return Assign(r); }
@@ -70,16 +67,13 @@ class HostHandle {
     if (this != &other) {
       Ref old = ref_;
       ref_ = other.ref_;
-      hash = other.hash;
       other.ref_ = nullptr;
-      other.hash = 0;
       if (old != nullptr) Policy::Unlock(old);
     }
     return *this;
   }
 
   ~HostHandle() {
-    hash = 0;
     if (ref_ != nullptr) Policy::Unlock(ref_);
     ref_ = nullptr;
   }
@@ -91,7 +85,6 @@ class HostHandle {
   Ref Release() {
     Ref r = ref_;
     ref_ = nullptr;
-    hash = 0;
     return r;
   }
 
@@ -104,30 +97,53 @@ class HostHandle {
     ref_ = nullptr;
     if (old != nullptr) Policy::Unlock(old);
     ref_ = r;
-    hash = 0;
     return *this;
   }
 
   Ref ref_ = nullptr;
+};
+
+// A key handle: keys never change in place, and a copied key keeps its hash.
+template <typename Policy, CaseMode Mode>
+class HashedKey : public HostHandle<Policy, Mode> {
+  using Base = HostHandle<Policy, Mode>;
 
  public:
+  using Ref = typename Policy::Ref;
+
+  HashedKey() = default;
+  HashedKey(Ref r) : Base(r) {}  // NOLINT(google-explicit-constructor)
+  HashedKey(Ref r, AdoptLock a) : Base(r, a) {}
+  HashedKey(Ref r, BorrowRef b) : Base(r, b) {}
+  HashedKey(const HashedKey& other) : Base(other), hash(other.hash) {}
+  HashedKey(HashedKey&& other) noexcept : Base(std::move(other)), hash(other.hash) {
+    other.hash = 0;
+  }
+  HashedKey& operator=(const HashedKey&) = delete;
+  HashedKey& operator=(HashedKey&&) = delete;
+
+  Ref Release() {
+    hash = 0;
+    return Base::Release();
+  }
+
   // 0 means not computed yet.  Filled by the hash functors, which only see
   // const keys inside the tables.
   mutable uint32_t hash = 0;
 };
 
-using RBStringS = HostHandle<StringRefPolicy, CaseMode::S>;
-using RBStringI = HostHandle<StringRefPolicy, CaseMode::I>;
-using RBTextS = HostHandle<TextRefPolicy, CaseMode::S>;
-using RBTextI = HostHandle<TextRefPolicy, CaseMode::I>;
-using RBVariantS = HostHandle<ObjectRefPolicy, CaseMode::S>;
+// Values: the mode is the container's, the handle the same in both.
+using StringValue = HostHandle<StringRefPolicy, CaseMode::S>;
+using TextValue = HostHandle<TextRefPolicy, CaseMode::S>;
+using VariantValue = HostHandle<ObjectRefPolicy, CaseMode::S>;
 // An object reference a call owns: given back on every way out unless the
 // call hands it on with Release().
 using ObjectHandle = HostHandle<ObjectRefPolicy, CaseMode::S>;
-using RBVariantI = HostHandle<ObjectRefPolicy, CaseMode::I>;
+template <CaseMode Mode>
+using TextKey = HashedKey<TextRefPolicy, Mode>;
 
-static_assert(sizeof(RBStringS) == 8 && sizeof(RBTextI) == 8 && sizeof(RBVariantS) == 8,
-              "a handle is a reference and a hash word");
+static_assert(sizeof(StringValue) == 4 && sizeof(VariantValue) == 4, "a value is its reference");
+static_assert(sizeof(TextKey<CaseMode::I>) == 8, "a Text key is a reference and a hash word");
 
 // A lookup key made from a borrowed host argument: no lock is taken or
 // dropped, so probing a table costs no host calls beyond hashing.

@@ -112,10 +112,6 @@ int32_t CompareBytes(const ByteView& a, const ByteView& b, bool foldCase) {
   return CompareByteRanges(a.data, a.length(), b.data, b.length(), foldCase);
 }
 
-bool VariantKeyView::HasBytes() const {
-  return IsStringCode(code) && bytes.data != nullptr;
-}
-
 VariantKeyView VariantKeyView::Empty() {
   VariantKeyView v;
   v.code = kUnviewed;
@@ -123,18 +119,45 @@ VariantKeyView VariantKeyView::Empty() {
   return v;
 }
 
+namespace {
+
+// The lock of a converted value a view holds, by its code.
+void LockHeld(const VariantKeyView& v) {
+  if (v.code == kVarTypeText)
+    TextRefPolicy::Lock(static_cast<REALtext>(v.held));
+  else
+    StringRefPolicy::Lock(static_cast<REALstring>(v.held));
+}
+void UnlockHeld(const VariantKeyView& v) {
+  if (v.code == kVarTypeText)
+    TextRefPolicy::Unlock(static_cast<REALtext>(v.held));
+  else
+    StringRefPolicy::Unlock(static_cast<REALstring>(v.held));
+}
+
+}  // namespace
+
+template <CaseMode Mode>
 VariantKeyView VariantKeyView::Copy(const VariantKeyView& v) {
   VariantKeyView copy = v;
-  if (v.HasBytes()) copy.bytes = CopyBytes(v.bytes);
+  if (v.HasBytes<Mode>()) copy.bytes = CopyBytes(v.bytes);
+  if (v.Holds<Mode>()) LockHeld(v);
   return copy;
 }
 
+template <CaseMode Mode>
 void VariantKeyView::Free(VariantKeyView* v) {
-  if (v->HasBytes()) FreeBytes(&v->bytes);
+  if (v->HasBytes<Mode>()) FreeBytes(&v->bytes);
+  if (v->Holds<Mode>()) UnlockHeld(*v);
   *v = Empty();
 }
 
-bool VariantKeyView::MakeView(REALobject v, bool keepBytes, VariantKeyView* out) {
+template VariantKeyView VariantKeyView::Copy<CaseMode::S>(const VariantKeyView&);
+template VariantKeyView VariantKeyView::Copy<CaseMode::I>(const VariantKeyView&);
+template void VariantKeyView::Free<CaseMode::S>(VariantKeyView*);
+template void VariantKeyView::Free<CaseMode::I>(VariantKeyView*);
+
+bool VariantKeyView::MakeView(REALobject v, CaseMode mode, VariantKeyView* out) {
   VariantKeyView view = Empty();
   view.code = VariantTypeCode(v);
   switch (view.code) {
@@ -157,11 +180,20 @@ bool VariantKeyView::MakeView(REALobject v, bool keepBytes, VariantKeyView* out)
       std::memcpy(view.wide, &x, sizeof x);
       break;
     }
+    case kVarTypeText:
+      // The conversion's lock is the view's.
+      view.held = VariantToText(v);
+      break;
     default:
-      if (keepBytes && IsStringCode(view.code)) {
+      if (!IsStringCode(view.code)) break;
+      if (mode == CaseMode::I) {
+        view.held = VariantToString(v);
+        break;
+      }
+      {
         // The String is not kept: its bytes are.  Without them the key is
         // compared through its String each time.
-        HostHandle<StringRefPolicy, CaseMode::S> s(VariantToString(v), AdoptLock{});
+        StringValue s(VariantToString(v), AdoptLock{});
         if (!ViewBytes(s.get(), true, &view.bytes)) view.bytes = {nullptr, 0};
       }
       break;

@@ -24,6 +24,7 @@
 
 #include "plugin/host/HostTypes.h"
 #include "values/Handles.h"
+#include "values/VariantCodes.h"
 
 namespace kdt {
 
@@ -59,11 +60,11 @@ uint32_t HashFoldedASCII(const ByteView& v);
 int32_t CompareBytes(const ByteView& a, const ByteView& b, bool foldCase);
 
 // A key handle of Policy and Mode with a view of type View (see below).  The
-// reference and cached hash behave as in HostHandle; the view follows copies
+// reference and cached hash behave as in HashedKey; the view follows copies
 // and moves of the key.
 template <typename Policy, CaseMode Mode, typename View>
-class ViewedKey : public HostHandle<Policy, Mode> {
-  using Base = HostHandle<Policy, Mode>;
+class ViewedKey : public HashedKey<Policy, Mode> {
+  using Base = HashedKey<Policy, Mode>;
 
  public:
   using Ref = typename Policy::Ref;
@@ -72,14 +73,14 @@ class ViewedKey : public HostHandle<Policy, Mode> {
   explicit ViewedKey(Ref r) : Base(r) {}
   ViewedKey(Ref r, AdoptLock a) : Base(r, a) {}
   ViewedKey(Ref r, BorrowRef b) : Base(r, b) {}
-  ViewedKey(const ViewedKey& other) : Base(other), view_(View::Copy(other.view_)) {}
+  ViewedKey(const ViewedKey& other) : Base(other), view_(View::template Copy<Mode>(other.view_)) {}
   ViewedKey(ViewedKey&& other) noexcept : Base(std::move(other)), view_(other.view_) {
     other.view_ = View::Empty();
   }
   // Keys never change in place.
   ViewedKey& operator=(const ViewedKey&) = delete;
   ViewedKey& operator=(ViewedKey&&) = delete;
-  ~ViewedKey() { View::Free(&view_); }
+  ~ViewedKey() { View::template Free<Mode>(&view_); }
 
   // The view, made on first use; null when it cannot be made.  full: a
   // String view may be converted through the host (else in place only).
@@ -95,22 +96,31 @@ class ViewedKey : public HostHandle<Policy, Mode> {
 // The view of a String key.
 struct StringKeyView : ByteView {
   static StringKeyView Empty() { return {{nullptr, 0}}; }
-  static StringKeyView Copy(const StringKeyView& v) { return {CopyBytes(v)}; }
-  static void Free(StringKeyView* v) { FreeBytes(v); }
+  template <CaseMode>
+  static StringKeyView Copy(const StringKeyView& v) {
+    return {CopyBytes(v)};
+  }
+  template <CaseMode>
+  static void Free(StringKeyView* v) {
+    FreeBytes(v);
+  }
   template <CaseMode>
   static bool Make(REALstring s, bool full, StringKeyView* out) {
     return full ? ViewBytes(s, false, out) : ViewBytesInPlace(s, out);
   }
 };
 
-// The view of a Variant key: its type code and, by code, its number or the
-// bytes of its String.
+// The view of a Variant key: its type code and, by code and mode, its
+// number, the bytes of its String (case-sensitive keys) or its value
+// converted to a String or Text (Texts, and the Strings of case-insensitive
+// keys, which the host compares), locked for as long as the view lives.
 struct VariantKeyView {
   static constexpr int32_t kUnviewed = INT32_MIN;
 
   int32_t code;
   union {
-    ByteView bytes;  // String codes, case-sensitive; data null when not kept
+    ByteView bytes;  // data null when not kept
+    void* held;      // REALstring or REALtext by code; null when not kept
     int32_t int32;
     float single;
     uint32_t wide[2];  // Int64 or Double, unaligned
@@ -119,17 +129,25 @@ struct VariantKeyView {
   bool ready() const { return code != kUnviewed; }
   int64_t int64() const { return Wide<int64_t>(); }
   double real() const { return Wide<double>(); }
-  bool HasBytes() const;
+  template <CaseMode Mode>
+  bool HasBytes() const {
+    return Mode == CaseMode::S && IsStringCode(code) && bytes.data != nullptr;
+  }
+  template <CaseMode Mode>
+  bool Holds() const {
+    return (code == kVarTypeText || (Mode == CaseMode::I && IsStringCode(code))) && held != nullptr;
+  }
 
   static VariantKeyView Empty();
+  template <CaseMode Mode>
   static VariantKeyView Copy(const VariantKeyView& v);
+  template <CaseMode Mode>
   static void Free(VariantKeyView* v);
   template <CaseMode Mode>
   static bool Make(REALobject v, bool, VariantKeyView* out) {
-    return MakeView(v, Mode == CaseMode::S, out);
+    return MakeView(v, Mode, out);
   }
-  // keepBytes: keep a String's bytes (the keys compared by bytes).
-  static bool MakeView(REALobject v, bool keepBytes, VariantKeyView* out);
+  static bool MakeView(REALobject v, CaseMode mode, VariantKeyView* out);
 
  private:
   template <typename T>

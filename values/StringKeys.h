@@ -48,7 +48,7 @@ uint32_t KeyHash(const StringKey<CaseMode::I>& k);
 int32_t KeyCompare(const StringKey<CaseMode::S>& a, const StringKey<CaseMode::S>& b);
 int32_t KeyCompare(const StringKey<CaseMode::I>& a, const StringKey<CaseMode::I>& b);
 
-// The functors of viewed keys (String keys here, Variant keys in
+// The functors of String, Text and Variant keys (the Variant overloads are in
 // VariantKeys.h).
 template <typename Key>
 struct KeyHashOf {
@@ -63,65 +63,20 @@ struct KeyLessOf {
   bool operator()(const Key& a, const Key& b) const { return KeyCompare(a, b) < 0; }
 };
 
-// Takes the hash from the handle when cached, else computes and caches it.
-template <typename Handle, uint32_t (*Compute)(typename Handle::Ref)>
-uint32_t CachedHash(const Handle& h) {
-  if (h.hash == 0) h.hash = Compute(h.get());
-  return h.hash;
+// Stored Text keys: the host's hash, cached in the key, and compare.
+inline uint32_t KeyHash(const TextKey<CaseMode::S>& k) {
+  if (k.hash == 0) k.hash = TextHashS(k.get());
+  return k.hash;
 }
-
-struct RBStringHashS {
-  uint32_t operator()(const RBStringS& a) const { return CachedHash<RBStringS, StringHashS>(a); }
-};
-struct RBStringHashI {
-  uint32_t operator()(const RBStringI& a) const { return CachedHash<RBStringI, StringHashI>(a); }
-};
-struct EqualRBStringS {
-  bool operator()(const RBStringS& a, const RBStringS& b) const {
-    return StringCompareS(a.get(), b.get()) == 0;
-  }
-};
-struct EqualRBStringI {
-  bool operator()(const RBStringI& a, const RBStringI& b) const {
-    return StringCompareI(a.get(), b.get()) == 0;
-  }
-};
-struct LTRBStringS {
-  bool operator()(const RBStringS& a, const RBStringS& b) const {
-    return StringCompareS(a.get(), b.get()) < 0;
-  }
-};
-struct LTRBStringI {
-  bool operator()(const RBStringI& a, const RBStringI& b) const {
-    return StringCompareI(a.get(), b.get()) < 0;
-  }
-};
-
-struct RBTextHashS {
-  uint32_t operator()(const RBTextS& a) const { return CachedHash<RBTextS, TextHashS>(a); }
-};
-struct RBTextHashI {
-  uint32_t operator()(const RBTextI& a) const { return CachedHash<RBTextI, TextHashI>(a); }
-};
-struct EqualRBTextS {
-  bool operator()(const RBTextS& a, const RBTextS& b) const {
-    return TextCompareS(a.get(), b.get()) == 0;
-  }
-};
-struct EqualRBTextI {
-  bool operator()(const RBTextI& a, const RBTextI& b) const {
-    return TextCompareI(a.get(), b.get()) == 0;
-  }
-};
-struct LTRBTextS {
-  bool operator()(const RBTextS& a, const RBTextS& b) const {
-    return TextCompareS(a.get(), b.get()) < 0;
-  }
-};
-struct LTRBTextI {
-  bool operator()(const RBTextI& a, const RBTextI& b) const {
-    return TextCompareI(a.get(), b.get()) < 0;
-  }
-};
+inline uint32_t KeyHash(const TextKey<CaseMode::I>& k) {
+  if (k.hash == 0) k.hash = TextHashI(k.get());
+  return k.hash;
+}
+inline int32_t KeyCompare(const TextKey<CaseMode::S>& a, const TextKey<CaseMode::S>& b) {
+  return TextCompareS(a.get(), b.get());
+}
+inline int32_t KeyCompare(const TextKey<CaseMode::I>& a, const TextKey<CaseMode::I>& b) {
+  return TextCompareI(a.get(), b.get());
+}
 
 }  // namespace kdt

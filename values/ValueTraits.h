@@ -1,22 +1,27 @@
-// ValueTraits: everything a container needs to know about one element type.
+// ValueTraits and KeyTraits: everything a container needs to know about one
+// element type.
 //
 // The container families are written once over these traits and
 // instantiated for Integer, String, Text and Variant keys and values:
 //
-//   ValueTraits<Kind, Mode>        Kind: IntegerKind, StringKind, TextKind,
-//                                  VariantKind; Mode: CaseMode::S or ::I
-//                                  (Integer ignores the mode).
+//   ValueTraits<Kind, Mode>   a value; KeyTraits<Kind, Mode> a key, which
+//                             adds the functors and the probe.  Kind:
+//                             IntegerKind, StringKind, TextKind, VariantKind;
+//                             Mode: CaseMode::S or ::I (values and Integer
+//                             keys ignore it).
 //
-//   Stored      what a table or tree node holds: int32_t, or the handle of
-//               the mode (RBStringS/I, RBTextS/I, RBVariantS/I).  A handle
-//               holds one lock on its host value.
+//   Stored      what a table or tree node holds: int32_t, a value handle
+//               (StringValue, TextValue, VariantValue: one lock on its host
+//               value, one word) or a key (StringKey, TextKey, VariantKey:
+//               the lock, the cached hash and, for String and Variant keys,
+//               the view their comparisons read).
 //   Arg         the host word of this type as a method receives or returns
 //               it: int32_t, REALstring, REALtext, REALobject.
-//   Hash, Equal, Less
-//               the functors for keys of this mode (Integer: identity hash
-//               as unsigned, ==, <).  Hash fills the handle's cached hash.
-//   Probe       a lookup key over a borrowed argument, no lock taken:
-//                 typename T::Probe probe(key); table.find(probe.get());
+//   Hash, Equal, Less (keys)
+//               the functors of the mode (Integer: identity hash as
+//               unsigned, ==, <).  Hash fills the key's cached hash.
+//   Probe (keys) a lookup key over a borrowed argument, no lock taken:
+//                 typename K::Probe probe(key); table.Find(probe.get());
 //   kArrayType  the element type code for HostArrayCreate.
 //
 //   FromHost(Arg)         a Stored for a borrowed argument (adds a lock).
@@ -36,22 +41,6 @@
 //   ToVariant(s)          a new Variant for a Dictionary, owned by the caller
 //                         (IntegerToVariant / StringToVariant /
 //                         PluginNewVariantText / the Variant itself, locked).
-//
-// Values of Integer-keyed containers use ValueTraits<Kind, CaseMode::S>.
-//
-// Example, the value setter of a Text-to-Variant hash map in mode I:
-//
-//   using K = ValueTraits<TextKind, CaseMode::I>;
-//   using V = ValueTraits<VariantKind, CaseMode::I>;
-//   using Table = __gnu_cxx::hash_map<K::Stored, V::Stored, K::Hash, K::Equal>;
-//   void SetValue(Table& t, REALtext key, REALobject value) {
-//     t[K::FromHost(key)] = V::FromHost(value);
-//   }
-//   REALobject GetValue(Table& t, REALtext key) {
-//     K::Probe probe(key);
-//     auto it = t.find(probe.get());
-//     return it == t.end() ? nullptr : V::ToHost(it->second);
-//   }
 #pragma once
 
 #include <cstdint>
@@ -119,18 +108,15 @@ struct ValueTraits<IntegerKind, Mode> {
   static REALobject ToVariant(const Stored& s) { return VariantFromInteger(s); }
 };
 
-// Shared by the three reference kinds.
-template <typename Handle, typename HashF, typename EqualF, typename LessF, int32_t ArrayType,
-          typename Handle::Ref (*FromVariantF)(REALobject),
+// Values of the three reference kinds.
+template <typename Handle, int32_t ArrayType, typename Handle::Ref (*FromVariantF)(REALobject),
           REALobject (*ToVariantF)(typename Handle::Ref)>
 struct ReferenceTraits {
   using Stored = Handle;
   using Arg = typename Handle::Ref;
-  using Hash = HashF;
-  using Equal = EqualF;
-  using Less = LessF;
-  using Probe = ProbeKey<Handle>;
   static constexpr int32_t kArrayType = ArrayType;
+  static constexpr Arg (*FromVariantRef)(REALobject) = FromVariantF;
+  static constexpr REALobject (*ToVariantRef)(Arg) = ToVariantF;
 
   static Stored FromHost(Arg a) { return Stored(a); }
   static Arg ToHost(const Stored& s) { return Pass(s.get()); }
@@ -150,44 +136,43 @@ struct ReferenceTraits {
   static REALobject ToVariant(const Stored& s) { return ToVariantF(s.get()); }
 };
 
-template <>
-struct ValueTraits<StringKind, CaseMode::S>
-    : ReferenceTraits<RBStringS, RBStringHashS, EqualRBStringS, LTRBStringS, kArrayTypeString,
-                      StringFromVariant, VariantFromString> {};
-template <>
-struct ValueTraits<StringKind, CaseMode::I>
-    : ReferenceTraits<RBStringI, RBStringHashI, EqualRBStringI, LTRBStringI, kArrayTypeString,
-                      StringFromVariant, VariantFromString> {};
-template <>
-struct ValueTraits<TextKind, CaseMode::S>
-    : ReferenceTraits<RBTextS, RBTextHashS, EqualRBTextS, LTRBTextS, kArrayTypeText,
-                      TextFromVariant, VariantFromText> {};
-template <>
-struct ValueTraits<TextKind, CaseMode::I>
-    : ReferenceTraits<RBTextI, RBTextHashI, EqualRBTextI, LTRBTextI, kArrayTypeText,
-                      TextFromVariant, VariantFromText> {};
-template <>
-struct ValueTraits<VariantKind, CaseMode::S>
-    : ReferenceTraits<RBVariantS, RBVariantHashS, EqualRBVariantS, LTRBVariantS, kArrayTypeObject,
-                      ObjectFromVariant, VariantFromObject> {};
-template <>
-struct ValueTraits<VariantKind, CaseMode::I>
-    : ReferenceTraits<RBVariantI, RBVariantHashI, EqualRBVariantI, LTRBVariantI, kArrayTypeObject,
-                      ObjectFromVariant, VariantFromObject> {};
+// Values do not depend on the case mode: only keys are compared.
+template <CaseMode Mode>
+struct ValueTraits<StringKind, Mode>
+    : ReferenceTraits<StringValue, kArrayTypeString, StringFromVariant, VariantFromString> {};
+template <CaseMode Mode>
+struct ValueTraits<TextKind, Mode>
+    : ReferenceTraits<TextValue, kArrayTypeText, TextFromVariant, VariantFromText> {};
+template <CaseMode Mode>
+struct ValueTraits<VariantKind, Mode>
+    : ReferenceTraits<VariantValue, kArrayTypeObject, ObjectFromVariant, VariantFromObject> {};
 
-// Keys: String and Variant keys carry their views (KeyViews.h); Integer and
-// Text keys are stored as values are.
+// Keys of the reference kinds: their handle, functors and probe.
+template <typename Handle, typename HashF, typename EqualF, typename LessF, typename Values>
+struct ReferenceKeyTraits
+    : ReferenceTraits<Handle, Values::kArrayType, Values::FromVariantRef, Values::ToVariantRef> {
+  using Hash = HashF;
+  using Equal = EqualF;
+  using Less = LessF;
+  using Probe = ProbeKey<Handle>;
+};
+
+// Keys: Integer keys are stored as values are; String and Variant keys carry
+// their views (KeyViews.h), Text keys their hash.
 template <typename Kind, CaseMode Mode>
 struct KeyTraits : ValueTraits<Kind, Mode> {};
 template <CaseMode Mode>
 struct KeyTraits<StringKind, Mode>
-    : ReferenceTraits<StringKey<Mode>, KeyHashOf<StringKey<Mode>>, KeyEqualOf<StringKey<Mode>>,
-                      KeyLessOf<StringKey<Mode>>, kArrayTypeString, StringFromVariant,
-                      VariantFromString> {};
+    : ReferenceKeyTraits<StringKey<Mode>, KeyHashOf<StringKey<Mode>>, KeyEqualOf<StringKey<Mode>>,
+                         KeyLessOf<StringKey<Mode>>, ValueTraits<StringKind, Mode>> {};
+template <CaseMode Mode>
+struct KeyTraits<TextKind, Mode>
+    : ReferenceKeyTraits<TextKey<Mode>, KeyHashOf<TextKey<Mode>>, KeyEqualOf<TextKey<Mode>>,
+                         KeyLessOf<TextKey<Mode>>, ValueTraits<TextKind, Mode>> {};
 template <CaseMode Mode>
 struct KeyTraits<VariantKind, Mode>
-    : ReferenceTraits<VariantKey<Mode>, KeyHashOf<VariantKey<Mode>>, KeyEqualOf<VariantKey<Mode>>,
-                      KeyLessOf<VariantKey<Mode>>, kArrayTypeObject, ObjectFromVariant,
-                      VariantFromObject> {};
+    : ReferenceKeyTraits<VariantKey<Mode>, KeyHashOf<VariantKey<Mode>>,
+                         KeyEqualOf<VariantKey<Mode>>, KeyLessOf<VariantKey<Mode>>,
+                         ValueTraits<VariantKind, Mode>> {};
 
 }  // namespace kdt

@@ -24,18 +24,28 @@ int32_t OrderByReference(REALobject a, REALobject b) {
   return reinterpret_cast<uintptr_t>(a) < reinterpret_cast<uintptr_t>(b) ? -1 : 1;
 }
 
+// Hashes of a Variant's value converted to a String or Text.
+template <CaseMode Mode>
+uint32_t HashString(REALstring s) {
+  // Through a String key's view: an ASCII String hashes without a host call.
+  ProbeKey<StringKey<Mode>> key(s);
+  return KeyHash(key.get());
+}
+template <CaseMode Mode>
+uint32_t HashText(REALtext t) {
+  return Mode == CaseMode::S ? TextHashS(t) : TextHashI(t);
+}
+
 // The hash of a non-nil Variant v of type code t.
 template <CaseMode Mode>
 uint32_t HashVariantOfCode(REALobject v, int32_t t) {
   if (t == kVarTypeString) {
-    // Through a String key's view: an ASCII String hashes without a host call.
     OwnedString s(VariantToString(v), AdoptLock{});
-    ProbeKey<StringKey<Mode>> key(s.get());
-    return KeyHash(key.get());
+    return HashString<Mode>(s.get());
   }
   if (t == kVarTypeText) {
     OwnedText x(VariantToText(v), AdoptLock{});
-    return Mode == CaseMode::S ? TextHashS(x.get()) : TextHashI(x.get());
+    return HashText<Mode>(x.get());
   }
   return VariantHash(v);
 }
@@ -119,8 +129,14 @@ template <CaseMode Mode>
 uint32_t HashKey(const VariantKey<Mode>& k) {
   if (k.hash != 0 || k.get() == nullptr) return k.hash;
   const VariantKeyView& v = *k.view();
-  k.hash = v.code == kVarTypeString && v.HasBytes() ? HashBytes(v.bytes)
-                                                    : HashVariantOfCode<Mode>(k.get(), v.code);
+  if (v.code == kVarTypeString && v.template HasBytes<Mode>())
+    k.hash = HashBytes(v.bytes);
+  else if (v.code == kVarTypeString && v.template Holds<Mode>())
+    k.hash = HashString<Mode>(static_cast<REALstring>(v.held));
+  else if (v.code == kVarTypeText && v.template Holds<Mode>())
+    k.hash = HashText<Mode>(static_cast<REALtext>(v.held));
+  else
+    k.hash = HashVariantOfCode<Mode>(k.get(), v.code);
   return k.hash;
 }
 
@@ -146,8 +162,17 @@ int32_t CompareSameCodeKeys(const VariantKey<Mode>& a, const VariantKey<Mode>& b
     default:
       break;
   }
-  // Only case-sensitive keys keep bytes; the others go through their Strings.
-  if (va.HasBytes() && vb.HasBytes()) return CompareBytes(va.bytes, vb.bytes, false);
+  // Case-sensitive keys keep a String's bytes, the others the converted
+  // value; a key that could keep neither is compared through its Variant.
+  if (va.template HasBytes<Mode>() && vb.template HasBytes<Mode>())
+    return CompareBytes(va.bytes, vb.bytes, false);
+  if (va.template Holds<Mode>() && vb.template Holds<Mode>()) {
+    if (va.code == kVarTypeText) {
+      const auto xa = static_cast<REALtext>(va.held), xb = static_cast<REALtext>(vb.held);
+      return Mode == CaseMode::S ? TextCompareS(xa, xb) : TextCompareI(xa, xb);
+    }
+    return StringCompareI(static_cast<REALstring>(va.held), static_cast<REALstring>(vb.held));
+  }
   return CompareSameCode<Mode>(a.get(), b.get(), va.code);
 }
 

@@ -14,31 +14,9 @@
 #include "values/Handles.h"
 #include "values/KeyViews.h"
 #include "values/StringKeys.h"
+#include "values/VariantCodes.h"
 
 namespace kdt {
-
-// Type codes the functors give meaning to.
-enum : int32_t {
-  kVarTypeNil = 0,
-  kVarTypeInteger = 2,
-  kVarTypeInt64 = 3,
-  kVarTypeSingle = 4,
-  kVarTypeDouble = 5,
-  kVarTypeCurrency = 6,
-  kVarTypeString = 8,
-  kVarTypeBoolean = 11,
-  kVarTypeColor = 16,
-  kVarTypeCString = 18,
-  kVarTypeWString = 19,
-  kVarTypePString = 20,
-  kVarTypeCFString = 21,
-  kVarTypeText = 37,
-};
-
-// The codes that compare as Strings.
-inline bool IsStringCode(int32_t t) {
-  return t == kVarTypeString || (t >= kVarTypeCString && t <= kVarTypeCFString);
-}
 
 // Type code of a Variant; 0 when the host cannot tell (or for nil).
 int32_t VariantTypeCode(REALobject v);
@@ -66,38 +44,5 @@ int32_t KeyCompare(const VariantKey<CaseMode::S>& a, const VariantKey<CaseMode::
 int32_t KeyCompare(const VariantKey<CaseMode::I>& a, const VariantKey<CaseMode::I>& b);
 int32_t KeyIndexOrder(const VariantKey<CaseMode::S>& a, const VariantKey<CaseMode::S>& b);
 int32_t KeyIndexOrder(const VariantKey<CaseMode::I>& a, const VariantKey<CaseMode::I>& b);
-
-struct RBVariantHashS {
-  uint32_t operator()(const RBVariantS& a) const {
-    if (a.hash == 0) a.hash = VariantHashS(a.get());
-    return a.hash;
-  }
-};
-struct RBVariantHashI {
-  uint32_t operator()(const RBVariantI& a) const {
-    if (a.hash == 0) a.hash = VariantHashI(a.get());
-    return a.hash;
-  }
-};
-struct EqualRBVariantS {
-  bool operator()(const RBVariantS& a, const RBVariantS& b) const {
-    return VariantCompareS(a.get(), b.get()) == 0;
-  }
-};
-struct EqualRBVariantI {
-  bool operator()(const RBVariantI& a, const RBVariantI& b) const {
-    return VariantCompareI(a.get(), b.get()) == 0;
-  }
-};
-struct LTRBVariantS {
-  bool operator()(const RBVariantS& a, const RBVariantS& b) const {
-    return VariantCompareS(a.get(), b.get()) < 0;
-  }
-};
-struct LTRBVariantI {
-  bool operator()(const RBVariantI& a, const RBVariantI& b) const {
-    return VariantCompareI(a.get(), b.get()) < 0;
-  }
-};
 
 }  // namespace kdt

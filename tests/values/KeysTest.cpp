@@ -247,6 +247,27 @@ TEST_P(KeysTest, VariantKeys) {
                                         check(&VariantRow::rankS, VariantIndexOrderS));
     ExpectKeys<VariantKey<CaseMode::I>>(host, refs, VariantCompareI, VariantHashI, {},
                                         check(&VariantRow::rankI, VariantIndexOrderI));
+    // Stored keys keep what they compare by: comparing them converts no
+    // Variant and takes no lock, in either mode (before 2012 the Strings of
+    // case-insensitive keys are compared by their bytes, read each time).
+    const auto compareStored = [&](auto mode) {
+      constexpr CaseMode kMode = decltype(mode)::value;
+      using Key = VariantKey<kMode>;
+      const bool readsBytes = kMode == CaseMode::I && GetParam() < 2012.0;
+      std::vector<std::unique_ptr<Key>> stored;
+      for (REALobject r : refs) stored.push_back(std::make_unique<Key>(r));
+      for (const auto& k : stored) KeyHash(*k);
+      host.ResetCounters();
+      for (const auto& a : stored)
+        for (const auto& b : stored) KeyCompare(*a, *b), KeyIndexOrder(*a, *b);
+      for (const auto& [entry, count] : host.Counters()) {
+        EXPECT_TRUE(entry.rfind("VariantTo", 0) != 0 && entry.rfind("REALGetPropValue", 0) != 0 &&
+                    (readsBytes || entry.find("Lock") == std::string::npos) && entry != "VarType")
+            << entry << " called " << count << " times";
+      }
+    };
+    compareStored(std::integral_constant<CaseMode, CaseMode::S>{});
+    compareStored(std::integral_constant<CaseMode, CaseMode::I>{});
   }
 }
 
