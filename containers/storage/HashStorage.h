@@ -212,7 +212,10 @@ class ChainedHashTable : public PositionTable {
     if (count_ == 0 && !blocks_.Release()) Renew();
   }
 
-  NodeBlocks<Node> blocks_;    // outlives every node
+ protected:
+  NodeBlocks<Node> blocks_;  // outlives every node
+
+ private:
   const BucketCount* counts_;  // the count of buckets_, with its reduction
   std::vector<Node*> buckets_;
   uint32_t count_ = 0;

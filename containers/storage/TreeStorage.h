@@ -117,7 +117,11 @@ class PositionTree : public PositionTable {
   }
 
   using Allocator = typename Container::allocator_type;
+
+ protected:
   NodeBlocks<Node> blocks_;  // before items_, which it outlives
+
+ private:
   Container items_;
 };
 

@@ -5,12 +5,17 @@
 // position; the end position's entry; calls before a constructor.  (A host
 // that cannot make arrays is the random driver's.)
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <string>
 #include <vector>
 
 #include "containers/ContainerTestSupport.h"
 #include "standin/host/HostTesting.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
 
 namespace kdt_test {
 namespace {
@@ -266,6 +271,62 @@ void Exercise(standin::Host& h, const Member& member) {
   p.Remove(first, end);
   EXPECT_EQ(h.Get(p.c, "Empty").word, 1u);
   EXPECT_NO_RAISE(h);
+}
+
+// Heap bytes the process has in use.
+size_t HeapInUse() {
+#if defined(__SANITIZE_ADDRESS__)
+  return __sanitizer_get_current_allocated_bytes();
+#else
+  const struct mallinfo2 m = mallinfo2();
+  return m.uordblks + m.hblkhd;
+#endif
+}
+
+// A container emptied in any way keeps nothing of its entries (a hash table
+// its buckets), and once destroyed nothing at all.  The first round only
+// brings the stand-in's own records to their size; what they still grow by
+// stays far below the entries' memory.
+TEST(EmptiedContainers, GiveTheirEntriesMemoryBack) {
+  standin::TestHost h;
+  for (const Member& m : AllMembers()) {
+    if (m.spec.key != Kind::Integer || m.spec.value != Kind::Integer) continue;
+    SCOPED_TRACE(m.spec.Name());
+    const MemberSpec& s = m.spec;
+    const auto buckets = [&](Word c) {
+      return m.hash ? sizeof(void*) * h.Get(c, "BinCount").word : 0;
+    };
+    const char* const ways[] = {"Clear", "Remove(first as {I}, last as {I})",
+                                "Remove(key as {K}) as integer"};
+    for (bool measured : {false, true}) {
+      const size_t before = HeapInUse();
+      const Word c = standin::W(h.NewInstance(s.className));
+      Construct(h, s, c, true);
+      for (const char* way : ways) {
+        SCOPED_TRACE(way);
+        const size_t empty = HeapInUse() - buckets(c);
+        for (int n = 0; n < 3000; ++n) Put(h, m, c, static_cast<Word>(n * 7), static_cast<Word>(n));
+        const size_t entries = HeapInUse() - buckets(c) - empty;
+        EXPECT_GT(entries, 3000u * 8);
+        if (way == ways[0]) {
+          h.Call(c, way);
+        } else if (way == ways[1]) {
+          const Word first = h.Call(c, s.Decl("first as {I}")).word;
+          const Word last = h.Call(c, s.Decl("last as {I}")).word;
+          h.Call(c, s.Decl(way), {first, last});
+          h.Release(first);
+          h.Release(last);
+        } else {
+          for (int n = 0; n < 3000; ++n) h.Call(c, s.Decl(way), {static_cast<Word>(n * 7)});
+        }
+        EXPECT_EQ(h.Get(c, "Count").i(), 0);
+        const size_t left = HeapInUse() - buckets(c) - empty;
+        EXPECT_TRUE(!measured || left < entries / 8) << left << " of " << entries << " bytes";
+      }
+      h.Release(c);
+      EXPECT_TRUE(!measured || HeapInUse() < before + 8192) << HeapInUse() - before;
+    }
+  }
 }
 
 class EveryMember : public ::testing::TestWithParam<std::string> {};

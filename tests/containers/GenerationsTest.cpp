@@ -9,9 +9,14 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
 #include <vector>
 
+#include "containers/storage/HashStorage.h"
 #include "containers/storage/NodeBlocks.h"
+#include "containers/storage/TreeStorage.h"
 
 namespace {
 
@@ -91,6 +96,51 @@ TEST(NodeBlocks, ANodeWhoseGenerationWouldWrapIsRetired) {
   EXPECT_EQ(d.generation, kdt::kFirstGeneration);
   blocks.Give(d.node);
   EXPECT_TRUE(blocks.Release());
+}
+
+// The two storages over int elements, reaching their blocks.
+struct IntKey {
+  const int& operator()(const int& v) const { return v; }
+};
+struct IntHash {
+  uint32_t operator()(int v) const { return static_cast<uint32_t>(v); }
+};
+struct HashOfInts : kdt::ChainedHashTable<int, IntKey, IntHash, std::equal_to<int>> {
+  using ChainedHashTable::blocks_;
+  kdt::Position Add(int v) { return TokenOf(FindOrInsert(v, v).first); }
+  void Remove(int v) { EraseKey(v); }
+};
+using IntTree = std::map<
+    int, int, std::less<int>,
+    kdt::BlockAllocator<std::pair<const int, int>, std::_Rb_tree_node<std::pair<const int, int>>>>;
+struct TreeOfInts : kdt::PositionTree<IntTree> {
+  using PositionTree::blocks_;
+  kdt::Position Add(int v) { return Token(items().emplace(v, v).first); }
+  void Remove(int v) { Erase(items().find(v)); }
+};
+
+// Once an emptied table's node generations are used up, every position it
+// handed out, its end included, goes stale with a table generation of its
+// own, so the nodes counted again from the first generation match none.
+template <typename Table>
+void ExpectRenewedWhenGenerationsRunOut() {
+  auto table = std::make_unique<Table>();
+  const kdt::Position end = table->EndPosition();
+  const kdt::Position kept = table->Add(5);
+  table->blocks_.SetGenerationForTesting(static_cast<typename Table::Node*>(Table::NodeAt(
+                                             *table, kept.elementSlot, kept.elementGeneration)),
+                                         kdt::kLastGeneration);
+  table->Remove(5);
+  EXPECT_FALSE(table->EndPosition() == end);
+  EXPECT_EQ(kdt::TableRegistry::Resolve(end.tableSlot, end.tableGeneration, Table::Tag()), nullptr);
+  const kdt::Position fresh = table->Add(6);
+  EXPECT_EQ(fresh.elementGeneration, kdt::kFirstGeneration);
+  EXPECT_NE(fresh.tableGeneration, kept.tableGeneration);
+}
+
+TEST(NodeBlocks, ATableWhoseGenerationsRunOutStartsAGenerationOfItsOwn) {
+  ExpectRenewedWhenGenerationsRunOut<HashOfInts>();
+  ExpectRenewedWhenGenerationsRunOut<TreeOfInts>();
 }
 
 #if defined(__SANITIZE_ADDRESS__)
