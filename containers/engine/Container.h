@@ -594,7 +594,8 @@ class Container {
     }
     const IteratorData& theirs = *IterData(other);
     bool same = mine == theirs;
-    if (!same && Storage::kEndsCompareEqual) {
+    // Only end positions have no element slot: a walk's step resolves nothing.
+    if (!same && Storage::kEndsCompareEqual && mine.elementSlot == 0 && theirs.elementSlot == 0) {
       same = ModeOf(mine) == ModeOf(theirs) && Resolve(mine).kind == ResolvedPosition::kEnd &&
              Resolve(theirs).kind == ResolvedPosition::kEnd;
     }
