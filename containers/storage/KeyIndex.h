@@ -30,6 +30,18 @@
 
 namespace kdt {
 
+// The key of a tree element: a map's pair, or a set's key itself.
+struct TreeKeyOf {
+  template <typename Key, typename Payload>
+  static const Key& Get(const std::pair<const Key, Payload>& e) {
+    return e.first;
+  }
+  template <typename Key>
+  static const Key& Get(const Key& e) {
+    return e;
+  }
+};
+
 struct KeyIndexTag {};
 
 // Base: a PositionTree over a multimap.  KeyOf::Get(element) is
@@ -145,7 +157,7 @@ constexpr bool kHasKeyIndex = std::is_base_of_v<KeyIndexTag, Tree>;
 // Tree: a tree over a map or multimap; Key the tree's key handle.
 template <typename Tree, typename Key>
 bool HoldsEqual(Tree& t, typename Tree::iterator at, const Key& key) {
-  return at != t.end() && !t.items().key_comp()(key, at->first);
+  return at != t.end() && !t.items().key_comp()(key, TreeKeyOf::Get(*at));
 }
 
 // The element holding a key equal to key, or the end position.

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <iterator>
 #include <map>
+#include <set>
 #include <memory>
 #include <type_traits>
 #include <utility>
@@ -125,13 +126,6 @@ class PositionTree : public PositionTable {
   Container items_;
 };
 
-struct TreeKeyOf {
-  template <typename Element>
-  static const auto& Get(const Element& e) {
-    return e.first;
-  }
-};
-
 template <typename K, bool Ascending>
 struct TreeOrder {
   bool operator()(const typename K::Stored& a, const typename K::Stored& b) const {
@@ -140,24 +134,29 @@ struct TreeOrder {
   }
 };
 
-// The allocator of a tree of keys K with Payload beside them (Container is
-// the tree it allocates for; its node type does not depend on the allocator).
-template <typename K, typename Payload>
-using TreeElement = std::pair<const typename K::Stored, Payload>;
-template <typename K, typename Payload>
-using TreeNodes =
-    BlockAllocator<TreeElement<K, Payload>, std::_Rb_tree_node<TreeElement<K, Payload>>>;
+// The trees of keys K with Payload beside them: a map, or for an empty
+// payload (sets) a set, whose nodes hold the key alone.  Their nodes come
+// from the tree's blocks (the node type does not depend on the allocator).
+template <typename K, typename Payload, typename Order>
+struct TreeOf {
+  static constexpr bool kKeysOnly = std::is_empty_v<Payload>;
+  using Key = typename K::Stored;
+  using Element = std::conditional_t<kKeysOnly, Key, std::pair<const Key, Payload>>;
+  using Nodes = BlockAllocator<Element, std::_Rb_tree_node<Element>>;
+  using Unique = std::conditional_t<kKeysOnly, std::set<Key, Order, Nodes>,
+                                    std::map<Key, Payload, Order, Nodes>>;
+  using Multi = std::conditional_t<kKeysOnly, std::multiset<Key, Order, Nodes>,
+                                   std::multimap<Key, Payload, Order, Nodes>>;
+};
 
-// The tree under a TreeTable: a map, or with an index beside it a multimap
+// The tree under a TreeTable, or with an index beside it a multi-tree
 // (KeyIndex.h: the index keeps keys unique).
 template <typename K, typename Payload, CaseMode M, bool Ascending, bool Indexed>
 using TreeBase = std::conditional_t<
     Indexed,
-    IndexedTree<PositionTree<std::multimap<typename K::Stored, Payload, TreeOrder<K, Ascending>,
-                                           TreeNodes<K, Payload>>>,
+    IndexedTree<PositionTree<typename TreeOf<K, Payload, TreeOrder<K, Ascending>>::Multi>,
                 TreeKeyOf>,
-    PositionTree<
-        std::map<typename K::Stored, Payload, TreeOrder<K, Ascending>, TreeNodes<K, Payload>>>>;
+    PositionTree<typename TreeOf<K, Payload, TreeOrder<K, Ascending>>::Unique>>;
 
 // The tree of one container in one case mode.  K: the key's value traits,
 // Payload: what the shape keeps beside a key.
@@ -170,12 +169,20 @@ class TreeTable : public TreeBase<K, Payload, M, Ascending, Indexed> {
   using Key = typename K::Stored;
   using Pos = typename Base::iterator;
   static constexpr CaseMode kMode = M;
+  static constexpr bool kKeysOnly = std::is_empty_v<Payload>;
 
   Pos Begin() { return this->begin(); }
   Pos End() { return this->end(); }
   bool IsEnd(Pos p) { return p == this->end(); }
-  static const Key& KeyOf(Pos p) { return p->first; }
-  static Payload& PayloadOf(Pos p) { return p->second; }
+  static const Key& KeyOf(Pos p) { return TreeKeyOf::Get(*p); }
+  static Payload& PayloadOf(Pos p) {
+    if constexpr (kKeysOnly) {
+      static Payload none;  // empty: nothing in it is ever read or written
+      return none;
+    } else {
+      return p->second;
+    }
+  }
 
   Pos Find(const Key& key) { return kdt::FindKey(tree(), key); }
   Pos LowerBound(const Key& key) { return LowerBoundKey(tree(), key); }
@@ -185,12 +192,22 @@ class TreeTable : public TreeBase<K, Payload, M, Ascending, Indexed> {
   // which stays; the stored key is a copy of the probe, view included.
   // Returns the position and whether it is new.
   std::pair<Pos, bool> Insert(const Key& probe) {
-    return kdt::FindOrInsert(tree(), probe,
-                             [&](auto emplace) { return emplace(probe, Payload{}); });
+    return kdt::FindOrInsert(tree(), probe, [&](auto emplace) {
+      if constexpr (kKeysOnly) {
+        return emplace(probe);
+      } else {
+        return emplace(probe, Payload{});
+      }
+    });
   }
   std::pair<Pos, bool> InsertStored(Key&& key) {
-    return kdt::FindOrInsert(tree(), key,
-                             [&](auto emplace) { return emplace(std::move(key), Payload{}); });
+    return kdt::FindOrInsert(tree(), key, [&](auto emplace) {
+      if constexpr (kKeysOnly) {
+        return emplace(std::move(key));
+      } else {
+        return emplace(std::move(key), Payload{});
+      }
+    });
   }
   bool EraseKey(const Key& key) {
     const Pos at = Find(key);
