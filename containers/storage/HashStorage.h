@@ -50,8 +50,8 @@ class ChainedHashTable : public PositionTable {
   uint32_t bucket_count() const { return static_cast<uint32_t>(buckets_.size()); }
   Position EndToken() const { return EndPosition(); }
   Position TokenOf(const Node* n) const {
-    const uint32_t slot = blocks_.SlotOf(n);
-    return PositionOf(slot, blocks_.GenerationOf(slot));
+    const auto name = blocks_.NameOf(n);
+    return PositionOf(name.slot, name.generation);
   }
   static void* NodeAt(PositionTable& table, uint32_t slot, uint32_t generation) {
     return static_cast<ChainedHashTable&>(table).blocks_.Resolve(slot, generation);

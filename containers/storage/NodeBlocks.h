@@ -86,24 +86,31 @@ class NodeBlocks {
     Poison(node);
   }
 
-  // The slot and generation of a live node of this table.
-  uint32_t SlotOf(const Node* node) const {
-    const auto* at = reinterpret_cast<const unsigned char*>(node);
-    // The block starting last at or before the node holds it.
-    auto block =
-        std::upper_bound(byAddress_.begin(), byAddress_.end(), at,
-                         [](const unsigned char* a, const Placed& p) { return a < p.start; });
-    --block;
-    return FirstSlot(block->block) +
-           static_cast<uint32_t>(static_cast<size_t>(at - block->start) / sizeof(Node));
+  // The slot and generation of a live node of this table, as a position
+  // names it.
+  struct Name {
+    uint32_t slot, generation;
+  };
+  Name NameOf(const Node* node) const {
+    const Placed& block = BlockOf(node);
+    const auto place = static_cast<uint32_t>(
+        static_cast<size_t>(reinterpret_cast<const unsigned char*>(node) - block.start) /
+        sizeof(Node));
+    const auto* words =
+        reinterpret_cast<const uint32_t*>(block.start + Capacity(block.block) * sizeof(Node));
+    return {FirstSlot(block.block) + place, words[place]};
   }
-  uint32_t GenerationOf(uint32_t slot) const { return GenerationAt(slot); }
+  uint32_t SlotOf(const Node* node) const { return NameOf(node).slot; }
 
   // The live node of (slot, generation), or null.
   Node* Resolve(uint32_t slot, uint32_t generation) const {
     if (slot == 0 || slot > carved_) return nullptr;
-    const uint32_t g = GenerationAt(slot);
-    return g == generation && (g & 1) != 0 ? NodeAt(slot) : nullptr;
+    const auto [block, place] = Locate(slot);
+    unsigned char* start = blocks_[block];
+    const auto* words = reinterpret_cast<const uint32_t*>(start + Capacity(block) * sizeof(Node));
+    const uint32_t g = words[place];
+    if (g != generation || (g & 1) == 0) return nullptr;
+    return reinterpret_cast<Node*>(start + static_cast<size_t>(place) * sizeof(Node));
   }
 
   // Gives every block back: only when no node is in use.  Returns false
@@ -161,6 +168,15 @@ class NodeBlocks {
   }
   static size_t BlockBytes(uint32_t block) {
     return static_cast<size_t>(Capacity(block)) * (sizeof(Node) + sizeof(uint32_t));
+  }
+
+  // The block starting last at or before the node holds it.
+  const Placed& BlockOf(const Node* node) const {
+    const auto* at = reinterpret_cast<const unsigned char*>(node);
+    auto block =
+        std::upper_bound(byAddress_.begin(), byAddress_.end(), at,
+                         [](const unsigned char* a, const Placed& p) { return a < p.start; });
+    return *--block;
   }
 
   Node* NodeAt(uint32_t slot) const {

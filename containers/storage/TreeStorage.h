@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <iterator>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 #include <type_traits>
 #include <utility>
 
@@ -73,8 +73,8 @@ class PositionTree : public PositionTable {
   // The position `it` as an iterator keeps it.
   Position Token(iterator it) const {
     if (it == items_.end()) return EndPosition();
-    const uint32_t slot = blocks_.SlotOf(static_cast<const Node*>(it._M_node));
-    return PositionOf(slot, blocks_.GenerationOf(slot));
+    const auto name = blocks_.NameOf(static_cast<const Node*>(it._M_node));
+    return PositionOf(name.slot, name.generation);
   }
   static void* NodeAt(PositionTable& table, uint32_t slot, uint32_t generation) {
     return static_cast<PositionTree&>(table).blocks_.Resolve(slot, generation);

@@ -33,8 +33,8 @@ struct Handed {
 Handed Take(Blocks& blocks, uint32_t id) {
   Node* n = blocks.Take();
   std::fill(std::begin(n->words), std::end(n->words), id);
-  const uint32_t slot = blocks.SlotOf(n);
-  return {n, slot, blocks.GenerationOf(slot)};
+  const auto name = blocks.NameOf(n);
+  return {n, name.slot, name.generation};
 }
 
 TEST(NodeBlocks, PositionsFindTheirNodesUntilGivenBackAndNeverAgain) {
