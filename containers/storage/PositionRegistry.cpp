@@ -3,6 +3,7 @@
 #include <atomic>
 #include <mutex>
 #include <new>
+#include <type_traits>
 
 namespace kdt {
 namespace {
@@ -27,11 +28,14 @@ struct Registry {
   uint32_t freeHead = 0;
 };
 
-// Never destroyed: iterators may be checked by a host after the library's
-// static destructors would have run.
+// Constant-initialised, so there is nothing to make on first use, and never
+// destroyed (its destructor does nothing): iterators may be checked by a host
+// after the library's static destructors would have run.
+Registry g_registry;
+static_assert(std::is_trivially_destructible_v<Registry>, "the registry outlives every caller");
+
 Registry& TheRegistry() {
-  static Registry* registry = new Registry();
-  return *registry;
+  return g_registry;
 }
 
 TableEntry* Find(const Registry& r, uint32_t slot) {
@@ -103,8 +107,10 @@ void TableRegistry::Renew(uint32_t slot) {
 PositionTable* TableRegistry::Resolve(uint32_t slot, uint32_t generation, const void* tag) {
   if (slot == 0) return nullptr;
   TableEntry* e = Find(TheRegistry(), slot);
+  // Generation, then what it guards, then the generation again: equal both
+  // times, the table and tag read belong to that generation.
   if (e == nullptr || e->generation.load(std::memory_order_acquire) != generation) return nullptr;
-  PositionTable* table = e->table.load(std::memory_order_acquire);
+  PositionTable* table = e->table.load(std::memory_order_relaxed);
   const void* registeredTag = e->tag.load(std::memory_order_relaxed);
   std::atomic_thread_fence(std::memory_order_acquire);
   if (e->generation.load(std::memory_order_relaxed) != generation) return nullptr;
