@@ -16,7 +16,8 @@ struct ThreadFaults {
   uint64_t count = 0;
   uint64_t failAt = 0;  // 0: none
 };
-thread_local ThreadFaults t_faults;
+// Initial-exec: the stand-in is part of the program, never a loaded library.
+__attribute__((tls_model("initial-exec"))) thread_local ThreadFaults t_faults;
 
 int32_t Gate(uint32_t /*size*/) {
   ThreadFaults& f = t_faults;

@@ -462,8 +462,12 @@ void Host::State::Unlock(int counter, Word ref, unsigned mask) {
     Violate(counter, "unlock below zero: " + Describe(v));
     return;
   }
-  v = Use(counter, ref, mask, false, "the value to unlock");
-  if (v) Drop(v);
+  // One look-up: Use only to report what is wrong.
+  if (v == nullptr || !(mask & MaskOf(v->kind))) {
+    Use(counter, ref, mask, false, "the value to unlock");
+    return;
+  }
+  Drop(v);
 }
 
 void Host::State::Drop(Value* v) {

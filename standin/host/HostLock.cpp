@@ -29,7 +29,9 @@ namespace {
 // 0 free, 1 held, 2 held with a thread waiting.
 std::atomic<int> g_hostMutex{0};
 // How often this thread holds the lock; only the holder looks at its count.
-thread_local int t_depth = 0;
+// The stand-in is part of the program, never a loaded library, so its
+// thread-local words are reached without a look-up call.
+__attribute__((tls_model("initial-exec"))) thread_local int t_depth = 0;
 
 void Futex(int op, int value) {
   syscall(SYS_futex, reinterpret_cast<int*>(&g_hostMutex), op, value, nullptr, nullptr, 0);
