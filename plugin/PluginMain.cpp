@@ -24,7 +24,7 @@ int32_t ChooseClassRecordVersion(double hostVersion) {
   if (hostVersion >= kVersion2013_04) return 13;
   if (hostVersion >= kVersion2013_03) return 12;
   if (hostVersion >= 2013.0) return 11;
-  if (hostVersion >= 2012.0) return 10;
+  if (hostVersion >= kHostGeneration2012) return 10;
   return 9;
 }
 

@@ -15,9 +15,37 @@ extern double HostVersion;
 // Layout of the class records handed to the host: 9, 10, 11, 12 or 13.
 extern int32_t ClassRecordVersion;
 
-// Hosts from this version on know the Text type; the Text classes are
-// registered only there.
-constexpr double kTextClassesHostVersion = 2015.0;
+// Host generations: what the version the host gave says it offers.  Each
+// test is "at least", so a host without a version (0.0) or with a NaN is of
+// the oldest generation.
+inline constexpr double kHostGeneration2008 = 2008.0;
+inline constexpr double kHostGeneration2012 = 2012.0;
+inline constexpr double kHostGeneration2015 = 2015.0;
+inline constexpr double kHostGeneration2017 = 2017.0;
+// Array objects keep their element storage address in word 7, not word 2.
+inline bool HostArraysKeepStorageInWord7() {
+  return HostVersion >= kHostGeneration2008;
+}
+// Strings are read as UTF-8 or UTF-16 through "PluginGetStringData",
+// "RuntimeStringCompare" orders them without case, class records are of
+// version 10 at least.
+inline bool HostHasStringData() {
+  return HostVersion >= kHostGeneration2012;
+}
+// The Text type is known, so the Text classes are registered.
+inline bool HostHasText() {
+  return HostVersion >= kHostGeneration2015;
+}
+// Nothing the host stores is read in place any more: strings through its
+// data entries only, arrays through its accessors only.
+inline bool HostHidesStorage() {
+  return HostVersion >= kHostGeneration2017;
+}
+// Whether a string's own bytes are its UTF-8: on hosts that let them be
+// read in place, when they are marked ASCII or UTF-8.
+inline bool OwnBytesAreUTF8(uint32_t encoding) {
+  return !HostHidesStorage() && (encoding == kEncodingASCII || encoding == kEncodingUTF8);
+}
 
 // The record version a host of `hostVersion` reads (a NaN counts as oldest).
 int32_t ChooseClassRecordVersion(double hostVersion);

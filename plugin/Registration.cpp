@@ -21,7 +21,7 @@ void CollectFamilyClassRecords(ClassRecordSink& sink) {
 }
 
 size_t RegisterClassesInOrder(const ClassRecordSink& available) {
-  const bool withTextClasses = HostVersion >= kTextClassesHostVersion;
+  const bool withTextClasses = HostHasText();
   size_t registered = 0;
   for (bool textPass : {true, false}) {
     if (textPass && !withTextClasses) continue;

@@ -34,7 +34,7 @@ constexpr size_t kClassCount = 52;
 void CollectFamilyClassRecords(ClassRecordSink& sink);
 
 // Registers the records of `available` in table order: the Text-gated classes
-// first, and only when HostVersion is at least kTextClassesHostVersion, then
+// first, and only when the host has the Text type (HostHasText), then
 // the others.  Returns how many records were handed to RegisterClassRecord.
 size_t RegisterClassesInOrder(const ClassRecordSink& available);
 

@@ -40,16 +40,14 @@ const DictionaryMethodCache& DictionaryMethods(REALobject d) {
   return c;
 }
 
-// Hosts before 2017.0 keep an array's elements in a plain block whose address
-// sits in the array object; later ones are reached through accessors only.
-constexpr double kArrayWord7Version = 2008.0;
-constexpr double kArrayAccessorsOnlyVersion = 2017.0;
+// Older hosts keep an array's elements in a plain block whose address sits
+// in the array object; later ones are reached through accessors only.
 
 template <typename T>
 T* DirectStorage(REALarray a) {
-  if (HostVersion >= kArrayAccessorsOnlyVersion) return nullptr;
+  if (HostHidesStorage()) return nullptr;
   const int word =
-      HostVersion < kArrayWord7Version ? kArrayWordStorageBefore2008 : kArrayWordStorageBefore2017;
+      HostArraysKeepStorageInWord7() ? kArrayWordStorageBefore2017 : kArrayWordStorageBefore2008;
   const uint32_t address = reinterpret_cast<const uint32_t*>(a)[word];
   return reinterpret_cast<T*>(static_cast<uintptr_t>(address));
 }

@@ -16,10 +16,6 @@ namespace {
 
 const char kNoBytes[4] = {0, 0, 0, 0};
 
-// Hosts from which a UTF-8 or ASCII string is read through the host's data
-// entry instead of in place.
-constexpr double kStringDataHostVersion = 2017.0;
-
 ByteView InPlace(const HostStringBytes& b, uint32_t flags) {
   if (b.data == nullptr || b.length <= 0) return {kNoBytes, flags};
   return {b.data, static_cast<uint32_t>(b.length) | flags};
@@ -55,8 +51,7 @@ bool ViewBytesInPlace(REALstring s, ByteView* out) {
     *out = InPlace(b, ByteView::kASCII);
     return true;
   }
-  if (HostVersion < kStringDataHostVersion &&
-      (b.encoding == kEncodingASCII || b.encoding == kEncodingUTF8)) {
+  if (OwnBytesAreUTF8(b.encoding)) {
     *out = InPlace(b, 0);
     return true;
   }

@@ -107,10 +107,10 @@ void RBStringConverter::ComputeUTF8() {
   const char* data = nullptr;
   int32_t length = 0;
   const HostStringBytes own = ReadHostString(source_);
-  if (HostVersion < 2017.0 && (own.encoding == kEncodingASCII || own.encoding == kEncodingUTF8)) {
+  if (OwnBytesAreUTF8(own.encoding)) {
     data = own.data;
     length = own.length;
-  } else if (HostVersion >= 2012.0) {
+  } else if (HostHasStringData()) {
     if (PluginGetStringData(source_, kEncodingUTF8, &utf8_.record) == 0) return;
     utf8_.recordHeld = true;
     data = static_cast<const char*>(utf8_.record.data);
@@ -157,7 +157,7 @@ void RBStringConverter::ComputeUTF16() {
 
   const uint16_t* data = nullptr;
   int32_t length = 0;
-  if (HostVersion >= 2012.0) {
+  if (HostHasStringData()) {
     if (PluginGetStringData(source_, kEncodingUTF16, &utf16_.record) == 0) return;
     utf16_.recordHeld = true;
     data = static_cast<const uint16_t*>(utf16_.record.data);

@@ -10,9 +10,6 @@ namespace kdt {
 
 namespace {
 
-// Host versions from which "RuntimeStringCompare" orders Strings without case.
-constexpr double kHostStringCompareVersion = 2012.0;
-
 int FoldASCII(int c) {
   return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
 }
@@ -81,7 +78,7 @@ int32_t StringCompareI(REALstring a, REALstring b) {
 }
 
 bool HostStringCompareOrdersWithoutCase() {
-  return HostVersion >= kHostStringCompareVersion;
+  return HostHasStringData();
 }
 
 uint32_t KeyHash(const StringKey<CaseMode::S>& k) {
