@@ -62,27 +62,6 @@ inline REALarray ShareArray(REALarray array) {
   return array;
 }
 
-// An object reference the current call owns and gives back on every way out.
-class OwnedObject {
- public:
-  explicit OwnedObject(REALobject o) : object_(o) {}
-  ~OwnedObject() {
-    if (object_ != nullptr) REALUnlockObject(object_);
-  }
-  OwnedObject(const OwnedObject&) = delete;
-  OwnedObject& operator=(const OwnedObject&) = delete;
-  REALobject get() const { return object_; }
-  // Hands the reference to the caller.
-  REALobject Release() {
-    REALobject o = object_;
-    object_ = nullptr;
-    return o;
-  }
-
- private:
-  REALobject object_;
-};
-
 // The records of one member, filled when its records are built.
 template <typename Member>
 struct Records {
@@ -150,7 +129,7 @@ class Container {
     Data* d = DataOf(self);
     if (!Require(d)) return nullptr;
     // A copy that cannot be completed is released, not handed out.
-    OwnedObject copy(PluginNewInstance(Records<Member>::container->name));
+    ObjectHandle copy(PluginNewInstance(Records<Member>::container->name), AdoptLock{});
     if (copy.get() != nullptr) CopyInto(DataOf(copy.get()), d);
     return copy.Release();
   }

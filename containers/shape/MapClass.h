@@ -41,14 +41,14 @@ class MapClass : public Container<Member> {
       return nullptr;
     }
     // Every reference the call makes is given back if a conversion fails.
-    OwnedObject dict(DictionaryNew());
+    ObjectHandle dict(DictionaryNew(), AdoptLock{});
     if (dict.get() == nullptr) return nullptr;
     Dispatch(d, [&](auto& t) {
       using T = std::decay_t<decltype(t)>;
       using V = ValueTraitsOf<T::kMode>;
       Base::ForEach(t, [&](auto at) {
-        OwnedObject k(T::KT::ToVariant(T::KeyOf(at)));
-        OwnedObject v(V::ToVariant(T::PayloadOf(at).value));
+        ObjectHandle k(T::KT::ToVariant(T::KeyOf(at)), AdoptLock{});
+        ObjectHandle v(V::ToVariant(T::PayloadOf(at).value), AdoptLock{});
         DictionarySetValue(dict.get(), k.get(), v.get());
       });
     });
@@ -162,8 +162,8 @@ class MapClass : public Container<Member> {
     using V = ValueTraitsOf<T::kMode>;
     int32_t count = DictionaryCount(dic);
     for (int32_t i = 0; i < count; ++i) {
-      OwnedObject k(DictionaryKeyAt(dic, i));
-      OwnedObject v(DictionaryGetValue(dic, k.get()));
+      ObjectHandle k(DictionaryKeyAt(dic, i), AdoptLock{});
+      ObjectHandle v(DictionaryGetValue(dic, k.get()), AdoptLock{});
       typename T::KT::Stored key = T::KT::FromVariant(k.get());
       typename V::Stored value = V::FromVariant(v.get());
       T::PayloadOf(t.InsertStored(std::move(key)).first).value = std::move(value);

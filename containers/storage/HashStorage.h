@@ -159,11 +159,6 @@ class ChainedHashTable : public PositionTable {
   }
   ~ChainedHashTable() { Clear(); }
 
-  template <typename F>
-  void ForEach(F&& f) const {
-    for (Node* n = First(); n != nullptr; n = Next(n)) f(n->value);
-  }
-
  private:
   Node* FirstFrom(uint32_t b) const {
     for (; b < buckets_.size(); ++b) {

@@ -161,7 +161,8 @@ TEST_P(ArrayTest, ElementsOfEveryType) {
   EXPECT_NO_RAISE(host);
 }
 
-INSTANTIATE_TEST_SUITE_P(Generations, ArrayTest, ::testing::ValuesIn(kdt_values_test::kGenerations),
+// 2008 too: the first host that keeps the element storage in word 7.
+INSTANTIATE_TEST_SUITE_P(Generations, ArrayTest, ::testing::Values(2005.0, 2008.0, 2012.0, 2017.0),
                          kdt_values_test::GenerationName);
 
 }  // namespace
