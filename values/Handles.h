@@ -34,6 +34,24 @@ struct ObjectRefPolicy {
   static void Unlock(Ref r);
 };
 
+// The lock policy of each kind of reference.
+template <typename Ref>
+struct RefPolicyFor;
+template <>
+struct RefPolicyFor<REALstring> {
+  using type = StringRefPolicy;
+};
+template <>
+struct RefPolicyFor<REALtext> {
+  using type = TextRefPolicy;
+};
+template <>
+struct RefPolicyFor<REALobject> {
+  using type = ObjectRefPolicy;
+};
+template <typename Ref>
+using RefPolicyOf = typename RefPolicyFor<Ref>::type;
+
 // Tag for building a handle that takes over a lock the caller already owns
 // (a reference returned by a host conversion) instead of adding one.
 struct AdoptLock {};

@@ -1,10 +1,12 @@
 #include "values/HostBridge.h"
 
 #include <mutex>
+#include <type_traits>
 
 #include "errors/Exceptions.h"
 #include "plugin/PluginMain.h"
 #include "plugin/host/HostEntries.h"
+#include "values/Handles.h"
 
 namespace kdt {
 
@@ -52,69 +54,38 @@ T* DirectStorage(REALarray a) {
   return reinterpret_cast<T*>(static_cast<uintptr_t>(address));
 }
 
-// How elements of each type are pinned and reached through the host.
+// How elements of each type are reached through the host: its entries
+// "Plugin<Kind>ArrayGetProc", "Plugin<Kind>OwnArrayGet",
+// "Plugin<Kind>OwnArraySet" and "Plugin<Kind>ArrayInsertProc".
 template <typename T>
 struct Element;
+#define KDT_ARRAY_ELEMENT(T, Kind)                                                               \
+  template <>                                                                                    \
+  struct Element<T> {                                                                            \
+    static void Get(REALarray a, int32_t i, T* out) { Plugin##Kind##ArrayGetProc(a, i, out); }   \
+    static void GetOwn(REALarray a, int32_t i, T* out) { Plugin##Kind##OwnArrayGet(a, i, out); } \
+    static void SetOwn(REALarray a, int32_t i, T v) { Plugin##Kind##OwnArraySet(a, i, v); }      \
+    static void Insert(REALarray a, int32_t i, T v) { Plugin##Kind##ArrayInsertProc(a, i, v); }  \
+  };
+KDT_ARRAY_ELEMENT(int32_t, Integer)
+KDT_ARRAY_ELEMENT(REALstring, String)
+KDT_ARRAY_ELEMENT(REALtext, Text)
+KDT_ARRAY_ELEMENT(REALobject, Object)
+#undef KDT_ARRAY_ELEMENT
 
-template <>
-struct Element<int32_t> {
-  static void Lock(int32_t) {}
-  static void Unlock(int32_t) {}
-  static void Get(REALarray a, int32_t i, int32_t* out) { PluginIntegerArrayGetProc(a, i, out); }
-  static void GetOwn(REALarray a, int32_t i, int32_t* out) { PluginIntegerOwnArrayGet(a, i, out); }
-  static void SetOwn(REALarray a, int32_t i, int32_t v) { PluginIntegerOwnArraySet(a, i, v); }
-  static void Set(REALarray a, int32_t i, int32_t v) { PluginIntegerArraySetProc(a, i, v); }
-  static void Insert(REALarray a, int32_t i, int32_t v) { PluginIntegerArrayInsertProc(a, i, v); }
-};
-
-template <>
-struct Element<REALstring> {
-  static void Lock(REALstring v) {
-    if (v != nullptr) REALLockString(v);
+// The lock an element value carries (none for numbers).
+template <typename T>
+void LockValue(T v) {
+  if constexpr (!std::is_same_v<T, int32_t>) {
+    if (v != nullptr) RefPolicyOf<T>::Lock(v);
   }
-  static void Unlock(REALstring v) {
-    if (v != nullptr) REALUnlockString(v);
+}
+template <typename T>
+void UnlockValue(T v) {
+  if constexpr (!std::is_same_v<T, int32_t>) {
+    if (v != nullptr) RefPolicyOf<T>::Unlock(v);
   }
-  static void Get(REALarray a, int32_t i, REALstring* out) { PluginStringArrayGetProc(a, i, out); }
-  static void GetOwn(REALarray a, int32_t i, REALstring* out) {
-    PluginStringOwnArrayGet(a, i, out);
-  }
-  static void SetOwn(REALarray a, int32_t i, REALstring v) { PluginStringOwnArraySet(a, i, v); }
-  static void Set(REALarray a, int32_t i, REALstring v) { PluginStringArraySetProc(a, i, v); }
-  static void Insert(REALarray a, int32_t i, REALstring v) { PluginStringArrayInsertProc(a, i, v); }
-};
-
-template <>
-struct Element<REALtext> {
-  static void Lock(REALtext v) {
-    if (v != nullptr) PluginLockText(v);
-  }
-  static void Unlock(REALtext v) {
-    if (v != nullptr) PluginUnlockText(v);
-  }
-  static void Get(REALarray a, int32_t i, REALtext* out) { PluginTextArrayGetProc(a, i, out); }
-  static void GetOwn(REALarray a, int32_t i, REALtext* out) { PluginTextOwnArrayGet(a, i, out); }
-  static void SetOwn(REALarray a, int32_t i, REALtext v) { PluginTextOwnArraySet(a, i, v); }
-  static void Set(REALarray a, int32_t i, REALtext v) { PluginTextArraySetProc(a, i, v); }
-  static void Insert(REALarray a, int32_t i, REALtext v) { PluginTextArrayInsertProc(a, i, v); }
-};
-
-template <>
-struct Element<REALobject> {
-  static void Lock(REALobject v) {
-    if (v != nullptr) REALLockObject(v);
-  }
-  static void Unlock(REALobject v) {
-    if (v != nullptr) REALUnlockObject(v);
-  }
-  static void Get(REALarray a, int32_t i, REALobject* out) { PluginObjectArrayGetProc(a, i, out); }
-  static void GetOwn(REALarray a, int32_t i, REALobject* out) {
-    PluginObjectOwnArrayGet(a, i, out);
-  }
-  static void SetOwn(REALarray a, int32_t i, REALobject v) { PluginObjectOwnArraySet(a, i, v); }
-  static void Set(REALarray a, int32_t i, REALobject v) { PluginObjectArraySetProc(a, i, v); }
-  static void Insert(REALarray a, int32_t i, REALobject v) { PluginObjectArrayInsertProc(a, i, v); }
-};
+}
 
 bool IndexInRange(REALarray a, int32_t index) {
   const int64_t count = static_cast<int64_t>(HostArrayUBound(a)) + 1;
@@ -129,7 +100,7 @@ void GetElement(REALarray a, int32_t index, T* out, bool own = false) {
   if (a == nullptr || !IndexInRange(a, index)) return;
   if (T* storage = DirectStorage<T>(a)) {
     const T value = storage[index];
-    Element<T>::Lock(value);
+    LockValue(value);
     *out = value;
     return;
   }
@@ -140,24 +111,20 @@ void GetElement(REALarray a, int32_t index, T* out, bool own = false) {
   }
 }
 
-// fresh: a was just made by HostArrayCreate and index is within it.
+// a was just made by HostArrayCreate and index is within it.
 template <typename T>
-void SetElement(REALarray a, int32_t index, T value, bool fresh = false) {
-  if (a == nullptr || (!fresh && !IndexInRange(a, index))) return;
+void SetFreshElement(REALarray a, int32_t index, T value) {
+  if (a == nullptr) return;
   if (T* storage = DirectStorage<T>(a)) {
     // Lock first: the new value may be alive only through the old element.
-    Element<T>::Lock(value);
+    LockValue(value);
     const T old = storage[index];
     storage[index] = T();
-    Element<T>::Unlock(old);
+    UnlockValue(old);
     storage[index] = value;
     return;
   }
-  if (fresh) {
-    Element<T>::SetOwn(a, index, value);
-  } else {
-    Element<T>::Set(a, index, value);
-  }
+  Element<T>::SetOwn(a, index, value);
 }
 
 }  // namespace
@@ -207,65 +174,32 @@ int32_t HostArrayUBound(REALarray a) {
   return a == nullptr ? -1 : RuntimeUBound(a);
 }
 
-void HostArrayGet(REALarray a, int32_t index, int32_t* out) {
+template <typename T>
+void HostArrayGet(REALarray a, int32_t index, T* out) {
   GetElement(a, index, out);
 }
-void HostArrayGet(REALarray a, int32_t index, REALstring* out) {
-  GetElement(a, index, out);
-}
-void HostArrayGet(REALarray a, int32_t index, REALtext* out) {
-  GetElement(a, index, out);
-}
-void HostArrayGet(REALarray a, int32_t index, REALobject* out) {
-  GetElement(a, index, out);
-}
-void HostOwnArrayGet(REALarray a, int32_t index, int32_t* out) {
+template <typename T>
+void HostOwnArrayGet(REALarray a, int32_t index, T* out) {
   GetElement(a, index, out, true);
 }
-void HostOwnArrayGet(REALarray a, int32_t index, REALstring* out) {
-  GetElement(a, index, out, true);
+template <typename T>
+void HostFreshArraySet(REALarray a, int32_t index, T value) {
+  SetFreshElement(a, index, value);
 }
-void HostOwnArrayGet(REALarray a, int32_t index, REALtext* out) {
-  GetElement(a, index, out, true);
+template <typename T>
+void HostArrayInsert(REALarray a, int32_t index, T value) {
+  Element<T>::Insert(a, index, value);
 }
-void HostOwnArrayGet(REALarray a, int32_t index, REALobject* out) {
-  GetElement(a, index, out, true);
-}
-void HostFreshArraySet(REALarray a, int32_t index, int32_t value) {
-  SetElement(a, index, value, true);
-}
-void HostFreshArraySet(REALarray a, int32_t index, REALstring value) {
-  SetElement(a, index, value, true);
-}
-void HostFreshArraySet(REALarray a, int32_t index, REALtext value) {
-  SetElement(a, index, value, true);
-}
-void HostFreshArraySet(REALarray a, int32_t index, REALobject value) {
-  SetElement(a, index, value, true);
-}
-void HostArraySet(REALarray a, int32_t index, int32_t value) {
-  SetElement(a, index, value);
-}
-void HostArraySet(REALarray a, int32_t index, REALstring value) {
-  SetElement(a, index, value);
-}
-void HostArraySet(REALarray a, int32_t index, REALtext value) {
-  SetElement(a, index, value);
-}
-void HostArraySet(REALarray a, int32_t index, REALobject value) {
-  SetElement(a, index, value);
-}
-void HostArrayInsert(REALarray a, int32_t index, int32_t value) {
-  Element<int32_t>::Insert(a, index, value);
-}
-void HostArrayInsert(REALarray a, int32_t index, REALstring value) {
-  Element<REALstring>::Insert(a, index, value);
-}
-void HostArrayInsert(REALarray a, int32_t index, REALtext value) {
-  Element<REALtext>::Insert(a, index, value);
-}
-void HostArrayInsert(REALarray a, int32_t index, REALobject value) {
-  Element<REALobject>::Insert(a, index, value);
-}
+
+#define KDT_ARRAY_ACCESS(T)                                        \
+  template void HostArrayGet<T>(REALarray, int32_t, T*);           \
+  template void HostOwnArrayGet<T>(REALarray, int32_t, T*);        \
+  template void HostFreshArraySet<T>(REALarray, int32_t, T value); \
+  template void HostArrayInsert<T>(REALarray, int32_t, T value);
+KDT_ARRAY_ACCESS(int32_t)
+KDT_ARRAY_ACCESS(REALstring)
+KDT_ARRAY_ACCESS(REALtext)
+KDT_ARRAY_ACCESS(REALobject)
+#undef KDT_ARRAY_ACCESS
 
 }  // namespace kdt

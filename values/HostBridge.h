@@ -35,35 +35,23 @@ REALarray HostArrayCreate(int32_t typeCode, int32_t upperBound);
 // Last index of a; -1 for nil.
 int32_t HostArrayUBound(REALarray a);
 
-// Checked element access.  Nothing happens for a nil array.  An index outside
-// 0 .. UBound raises the host's OutOfBoundsException for "index" and leaves
-// *out (or the array) unchanged.  A String, Text or Variant read into *out
-// carries one lock owned by the caller; values handed to set and insert are
-// borrowed.
-void HostArrayGet(REALarray a, int32_t index, int32_t* out);
-void HostArrayGet(REALarray a, int32_t index, REALstring* out);
-void HostArrayGet(REALarray a, int32_t index, REALtext* out);
-void HostArrayGet(REALarray a, int32_t index, REALobject* out);
+// Element access, T one of int32_t, REALstring, REALtext and REALobject.
+// Nothing happens for a nil array.  A read outside 0 .. UBound raises the
+// host's OutOfBoundsException for "index" and leaves *out unchanged.  A
+// String, Text or Variant read into *out carries one lock owned by the
+// caller; values handed to set and insert are borrowed.
+template <typename T>
+void HostArrayGet(REALarray a, int32_t index, T* out);
 // The same for an array made by HostArrayCreate: one host call fewer a read.
-void HostOwnArrayGet(REALarray a, int32_t index, int32_t* out);
-void HostOwnArrayGet(REALarray a, int32_t index, REALstring* out);
-void HostOwnArrayGet(REALarray a, int32_t index, REALtext* out);
-void HostOwnArrayGet(REALarray a, int32_t index, REALobject* out);
+template <typename T>
+void HostOwnArrayGet(REALarray a, int32_t index, T* out);
 // Fills element index of an array just made by HostArrayCreate, which no one
 // else holds yet: no bounds read, one host call at most.
-void HostFreshArraySet(REALarray a, int32_t index, int32_t value);
-void HostFreshArraySet(REALarray a, int32_t index, REALstring value);
-void HostFreshArraySet(REALarray a, int32_t index, REALtext value);
-void HostFreshArraySet(REALarray a, int32_t index, REALobject value);
-void HostArraySet(REALarray a, int32_t index, int32_t value);
-void HostArraySet(REALarray a, int32_t index, REALstring value);
-void HostArraySet(REALarray a, int32_t index, REALtext value);
-void HostArraySet(REALarray a, int32_t index, REALobject value);
+template <typename T>
+void HostFreshArraySet(REALarray a, int32_t index, T value);
 // Inserts before index (index = count appends); no nil or bounds check, the
 // host's insert accessor decides.
-void HostArrayInsert(REALarray a, int32_t index, int32_t value);
-void HostArrayInsert(REALarray a, int32_t index, REALstring value);
-void HostArrayInsert(REALarray a, int32_t index, REALtext value);
-void HostArrayInsert(REALarray a, int32_t index, REALobject value);
+template <typename T>
+void HostArrayInsert(REALarray a, int32_t index, T value);
 
 }  // namespace kdt
