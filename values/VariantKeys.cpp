@@ -50,12 +50,6 @@ uint32_t HashVariantOfCode(REALobject v, int32_t t) {
   return VariantHash(v);
 }
 
-template <CaseMode Mode>
-uint32_t HashVariant(REALobject v) {
-  if (v == nullptr) return 0;
-  return HashVariantOfCode<Mode>(v, VariantTypeCode(v));
-}
-
 // Two different, non-nil Variants that both have type code t.
 template <CaseMode Mode>
 int32_t CompareSameCode(REALobject a, REALobject b, int32_t t) {
@@ -91,17 +85,6 @@ int32_t CompareSameCode(REALobject a, REALobject b, int32_t t) {
   return OrderByReference(a, b);
 }
 
-template <CaseMode Mode>
-int32_t CompareVariants(REALobject a, REALobject b) {
-  if (a == b) return 0;
-  if (a == nullptr) return -1;
-  if (b == nullptr) return 1;
-  const int32_t ta = VariantTypeCode(a);
-  const int32_t tb = VariantTypeCode(b);
-  if (ta != tb) return OrderByReference(a, b);
-  return CompareSameCode<Mode>(a, b, ta);
-}
-
 // Numbers ascending, then every NaN, NaNs among themselves by reference.
 template <typename T>
 int32_t IndexOrderNumbers(T x, T y, REALobject a, REALobject b) {
@@ -109,20 +92,6 @@ int32_t IndexOrderNumbers(T x, T y, REALobject a, REALobject b) {
   if (nx && ny) return OrderByReference(a, b);
   if (nx != ny) return nx ? 1 : -1;
   return Order(x, y);
-}
-
-template <CaseMode Mode>
-int32_t IndexOrderVariants(REALobject a, REALobject b) {
-  if (a == b) return 0;
-  if (a == nullptr) return -1;
-  if (b == nullptr) return 1;
-  const int32_t ta = VariantTypeCode(a);
-  const int32_t tb = VariantTypeCode(b);
-  if (ta != tb) return ta < tb ? -1 : 1;
-  if (ta == kVarTypeSingle) return IndexOrderNumbers(VariantToSingle(a), VariantToSingle(b), a, b);
-  if (ta == kVarTypeDouble || ta == kVarTypeCurrency)
-    return IndexOrderNumbers(VariantToDouble(a), VariantToDouble(b), a, b);
-  return CompareSameCode<Mode>(a, b, ta);
 }
 
 template <CaseMode Mode>
@@ -222,25 +191,6 @@ int32_t KeyIndexOrder(const VariantKey<CaseMode::I>& a, const VariantKey<CaseMod
 
 int32_t VariantTypeCode(REALobject v) {
   return v == nullptr ? kVarTypeNil : VarType(v);
-}
-
-uint32_t VariantHashS(REALobject v) {
-  return HashVariant<CaseMode::S>(v);
-}
-uint32_t VariantHashI(REALobject v) {
-  return HashVariant<CaseMode::I>(v);
-}
-int32_t VariantCompareS(REALobject a, REALobject b) {
-  return CompareVariants<CaseMode::S>(a, b);
-}
-int32_t VariantCompareI(REALobject a, REALobject b) {
-  return CompareVariants<CaseMode::I>(a, b);
-}
-int32_t VariantIndexOrderS(REALobject a, REALobject b) {
-  return IndexOrderVariants<CaseMode::S>(a, b);
-}
-int32_t VariantIndexOrderI(REALobject a, REALobject b) {
-  return IndexOrderVariants<CaseMode::I>(a, b);
 }
 
 }  // namespace kdt

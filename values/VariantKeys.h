@@ -21,23 +21,14 @@ namespace kdt {
 // Type code of a Variant; 0 when the host cannot tell (or for nil).
 int32_t VariantTypeCode(REALobject v);
 
-// Raw operations on Variant references (nil allowed).
-uint32_t VariantHashS(REALobject v);
-uint32_t VariantHashI(REALobject v);
-int32_t VariantCompareS(REALobject a, REALobject b);
-int32_t VariantCompareI(REALobject a, REALobject b);
-
-// A strict total order over Variants that is 0 exactly where the compare
-// above is 0.  The compare orders Variants of different codes by reference
-// and puts a NaN after every number both ways, so it is not transitive and
-// cannot guide a search over mixed keys; this order sorts by type code
-// first, puts NaNs after all numbers of their code (among themselves by
-// reference) and agrees with the compare everywhere else.
-int32_t VariantIndexOrderS(REALobject a, REALobject b);
-int32_t VariantIndexOrderI(REALobject a, REALobject b);
-
-// Stored Variant keys (KeyViews.h): the hash, compare and index order above
-// through the keys' views, with the same results.
+// Stored Variant keys (KeyViews.h), read through their views.
+//
+// KeyIndexOrder is a strict total order that is 0 exactly where KeyCompare
+// is 0.  The compare orders Variants of different codes by reference and puts
+// a NaN after every number both ways, so it is not transitive and cannot
+// guide a search over mixed keys; the index order sorts by type code first,
+// puts NaNs after all numbers of their code (among themselves by reference)
+// and agrees with the compare everywhere else.
 uint32_t KeyHash(const VariantKey<CaseMode::S>& k);
 uint32_t KeyHash(const VariantKey<CaseMode::I>& k);
 int32_t KeyCompare(const VariantKey<CaseMode::S>& a, const VariantKey<CaseMode::S>& b);
