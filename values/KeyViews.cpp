@@ -155,42 +155,39 @@ template void VariantKeyView::Free<CaseMode::I>(VariantKeyView*);
 bool VariantKeyView::MakeView(REALobject v, CaseMode mode, VariantKeyView* out) {
   VariantKeyView view = Empty();
   view.code = VariantTypeCode(v);
-  switch (view.code) {
-    case kVarTypeInteger:
-    case kVarTypeBoolean:
-    case kVarTypeColor:
+  switch (ValueKindOf(view.code)) {
+    case ValueKind::kInt32:
       view.int32 = VariantToInt32(v);
       break;
-    case kVarTypeInt64: {
+    case ValueKind::kInt64: {
       const int64_t x = VariantToInt64(v);
       std::memcpy(view.wide, &x, sizeof x);
       break;
     }
-    case kVarTypeSingle:
+    case ValueKind::kSingle:
       view.single = VariantToSingle(v);
       break;
-    case kVarTypeDouble:
-    case kVarTypeCurrency: {
+    case ValueKind::kDouble: {
       const double x = VariantToDouble(v);
       std::memcpy(view.wide, &x, sizeof x);
       break;
     }
-    case kVarTypeText:
+    case ValueKind::kText:
       // The conversion's lock is the view's.
       view.held = VariantToText(v);
       break;
-    default:
-      if (!IsStringCode(view.code)) break;
+    case ValueKind::kString:
       if (mode == CaseMode::I) {
         view.held = VariantToString(v);
-        break;
-      }
-      {
+      } else {
         // The String is not kept: its bytes are.  Without them the key is
         // compared through its String each time.
         StringValue s(VariantToString(v), AdoptLock{});
         if (!ViewBytes(s.get(), true, &view.bytes)) view.bytes = {nullptr, 0};
       }
+      break;
+    case ValueKind::kNothing:
+    case ValueKind::kReference:
       break;
   }
   *out = view;

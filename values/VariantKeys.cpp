@@ -50,33 +50,18 @@ uint32_t HashVariantOfCode(REALobject v, int32_t t) {
   return VariantHash(v);
 }
 
-// Two different, non-nil Variants that both have type code t.
+// Two different keys of one code whose views keep nothing to compare by
+// (Strings or Texts the host could not convert, codes without a value order):
+// through their Variants.
 template <CaseMode Mode>
-int32_t CompareSameCode(REALobject a, REALobject b, int32_t t) {
-  switch (t) {
-    case kVarTypeNil:
-      return 0;
-    case kVarTypeInteger:
-    case kVarTypeBoolean:
-    case kVarTypeColor:
-      return Order(VariantToInt32(a), VariantToInt32(b));
-    case kVarTypeInt64:
-      return Order(VariantToInt64(a), VariantToInt64(b));
-    case kVarTypeSingle:
-      return Order(VariantToSingle(a), VariantToSingle(b));
-    case kVarTypeDouble:
-    case kVarTypeCurrency:
-      return Order(VariantToDouble(a), VariantToDouble(b));
-    case kVarTypeText: {
-      OwnedText xa(VariantToText(a), AdoptLock{});
-      OwnedText xb(VariantToText(b), AdoptLock{});
-      return Mode == CaseMode::S ? TextCompareS(xa.get(), xb.get())
-                                 : TextCompareI(xa.get(), xb.get());
-    }
-    default:
-      break;
+int32_t CompareThroughVariants(REALobject a, REALobject b, ValueKind kind) {
+  if (kind == ValueKind::kText) {
+    OwnedText xa(VariantToText(a), AdoptLock{});
+    OwnedText xb(VariantToText(b), AdoptLock{});
+    return Mode == CaseMode::S ? TextCompareS(xa.get(), xb.get())
+                               : TextCompareI(xa.get(), xb.get());
   }
-  if (IsStringCode(t)) {
+  if (kind == ValueKind::kString) {
     OwnedString sa(VariantToString(a), AdoptLock{});
     OwnedString sb(VariantToString(b), AdoptLock{});
     return Mode == CaseMode::S ? StringCompareS(sa.get(), sb.get())
@@ -114,19 +99,17 @@ template <CaseMode Mode>
 int32_t CompareSameCodeKeys(const VariantKey<Mode>& a, const VariantKey<Mode>& b) {
   const VariantKeyView& va = *a.view();
   const VariantKeyView& vb = *b.view();
-  switch (va.code) {
-    case kVarTypeNil:
+  const ValueKind kind = ValueKindOf(va.code);
+  switch (kind) {
+    case ValueKind::kNothing:
       return 0;
-    case kVarTypeInteger:
-    case kVarTypeBoolean:
-    case kVarTypeColor:
+    case ValueKind::kInt32:
       return Order(va.int32, vb.int32);
-    case kVarTypeInt64:
+    case ValueKind::kInt64:
       return Order(va.int64(), vb.int64());
-    case kVarTypeSingle:
+    case ValueKind::kSingle:
       return Order(va.single, vb.single);
-    case kVarTypeDouble:
-    case kVarTypeCurrency:
+    case ValueKind::kDouble:
       return Order(va.real(), vb.real());
     default:
       break;
@@ -136,13 +119,13 @@ int32_t CompareSameCodeKeys(const VariantKey<Mode>& a, const VariantKey<Mode>& b
   if (va.template HasBytes<Mode>() && vb.template HasBytes<Mode>())
     return CompareBytes(va.bytes, vb.bytes, false);
   if (va.template Holds<Mode>() && vb.template Holds<Mode>()) {
-    if (va.code == kVarTypeText) {
+    if (kind == ValueKind::kText) {
       const auto xa = static_cast<REALtext>(va.held), xb = static_cast<REALtext>(vb.held);
       return Mode == CaseMode::S ? TextCompareS(xa, xb) : TextCompareI(xa, xb);
     }
     return StringCompareI(static_cast<REALstring>(va.held), static_cast<REALstring>(vb.held));
   }
-  return CompareSameCode<Mode>(a.get(), b.get(), va.code);
+  return CompareThroughVariants<Mode>(a.get(), b.get(), kind);
 }
 
 template <CaseMode Mode>
@@ -162,9 +145,9 @@ int32_t IndexOrderKeys(const VariantKey<Mode>& a, const VariantKey<Mode>& b) {
   const VariantKeyView& va = *a.view();
   const VariantKeyView& vb = *b.view();
   if (va.code != vb.code) return va.code < vb.code ? -1 : 1;
-  if (va.code == kVarTypeSingle) return IndexOrderNumbers(va.single, vb.single, a.get(), b.get());
-  if (va.code == kVarTypeDouble || va.code == kVarTypeCurrency)
-    return IndexOrderNumbers(va.real(), vb.real(), a.get(), b.get());
+  const ValueKind kind = ValueKindOf(va.code);
+  if (kind == ValueKind::kSingle) return IndexOrderNumbers(va.single, vb.single, a.get(), b.get());
+  if (kind == ValueKind::kDouble) return IndexOrderNumbers(va.real(), vb.real(), a.get(), b.get());
   return CompareSameCodeKeys(a, b);
 }
 
