@@ -1,9 +1,12 @@
-// Hashing, equality and ordering of String and Text keys, case-sensitive (S)
-// and case-insensitive (I).
+// String keys, case-sensitive (S) and case-insensitive (I): their view,
+// hash and compare.
 //
-// Strings are read through RBStringConverter as UTF-8 (S) or UTF-16 (I);
-// Texts through the host's own data and comparison entries.  String hashes
-// start from 0 and Text hashes from 1, so the two never agree by accident.
+// A String key keeps the UTF-8 bytes its case-sensitive comparison reads
+// (2 words): the string's own bytes when they are those bytes already (ASCII
+// in an ASCII-compatible encoding, or UTF-8 on hosts that read UTF-8 in
+// place), otherwise a copy of the host's conversion.  Without a view Strings
+// are read through RBStringConverter as UTF-8 (S) or UTF-16 (I).  String
+// hashes start from 0.
 #pragma once
 
 #include <cstdint>
@@ -14,30 +17,33 @@
 
 namespace kdt {
 
-// One step of the ELF hash.
-constexpr uint32_t HashStep(uint32_t h, uint32_t unit) {
-  uint32_t x = unit + (h << 4);
-  uint32_t g = x & 0xF0000000u;
-  return x ^ (g | (g >> 24));
-}
+// The view of a String key.
+struct StringKeyView : ByteView {
+  static StringKeyView Empty() { return {{nullptr, 0}}; }
+  template <CaseMode>
+  static StringKeyView Copy(const StringKeyView& v) {
+    return {CopyBytes(v)};
+  }
+  template <CaseMode>
+  static void Free(StringKeyView* v) {
+    FreeBytes(v);
+  }
+  template <CaseMode>
+  static bool Make(REALstring s, bool full, StringKeyView* out) {
+    return full ? ViewBytes(s, false, out) : ViewBytesInPlace(s, out);
+  }
+};
 
-// Simple case folding of every 16-bit unit (Unicode 3.2.0, statuses C and S);
-// built on first use, read-only afterwards.
-const uint16_t* CaseFoldTable();
+template <CaseMode Mode>
+using StringKey = ViewedKey<StringRefPolicy, Mode, StringKeyView>;
+static_assert(sizeof(StringKey<CaseMode::S>) == 16, "a String key is 4 words");
 
 // Raw operations on host references (nil allowed).
 uint32_t StringHashS(REALstring s);
 uint32_t StringHashI(REALstring s);
 int32_t StringCompareS(REALstring a, REALstring b);
 int32_t StringCompareI(REALstring a, REALstring b);
-uint32_t TextHashS(REALtext t);
-uint32_t TextHashI(REALtext t);
-int32_t TextCompareS(REALtext a, REALtext b);
-int32_t TextCompareI(REALtext a, REALtext b);
 
-// strncmp of two byte ranges with a limit of min(la, lb) + 1 (foldCase:
-// strncasecmp); bytes past a range's end read as its terminator.
-int32_t CompareByteRanges(const char* a, int32_t la, const char* b, int32_t lb, bool foldCase);
 // Whether this host orders Strings without case through its own compare entry.
 bool HostStringCompareOrdersWithoutCase();
 
@@ -62,21 +68,5 @@ template <typename Key>
 struct KeyLessOf {
   bool operator()(const Key& a, const Key& b) const { return KeyCompare(a, b) < 0; }
 };
-
-// Stored Text keys: the host's hash, cached in the key, and compare.
-inline uint32_t KeyHash(const TextKey<CaseMode::S>& k) {
-  if (k.hash == 0) k.hash = TextHashS(k.get());
-  return k.hash;
-}
-inline uint32_t KeyHash(const TextKey<CaseMode::I>& k) {
-  if (k.hash == 0) k.hash = TextHashI(k.get());
-  return k.hash;
-}
-inline int32_t KeyCompare(const TextKey<CaseMode::S>& a, const TextKey<CaseMode::S>& b) {
-  return TextCompareS(a.get(), b.get());
-}
-inline int32_t KeyCompare(const TextKey<CaseMode::I>& a, const TextKey<CaseMode::I>& b) {
-  return TextCompareI(a.get(), b.get());
-}
 
 }  // namespace kdt

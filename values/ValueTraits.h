@@ -50,6 +50,7 @@
 #include "values/Handles.h"
 #include "values/HostBridge.h"
 #include "values/StringKeys.h"
+#include "values/TextKeys.h"
 #include "values/VariantKeys.h"
 
 namespace kdt {

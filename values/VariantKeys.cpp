@@ -1,9 +1,12 @@
 #include "values/VariantKeys.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "plugin/host/HostEntries.h"
+#include "values/KeyViews.h"
 #include "values/StringKeys.h"
+#include "values/TextKeys.h"
 
 namespace kdt {
 
@@ -174,6 +177,93 @@ int32_t KeyIndexOrder(const VariantKey<CaseMode::I>& a, const VariantKey<CaseMod
 
 int32_t VariantTypeCode(REALobject v) {
   return v == nullptr ? kVarTypeNil : VarType(v);
+}
+
+VariantKeyView VariantKeyView::Empty() {
+  VariantKeyView v;
+  v.code = kUnviewed;
+  v.bytes = {nullptr, 0};
+  return v;
+}
+
+namespace {
+
+// The lock of a converted value a view holds, by its code.
+void LockHeld(const VariantKeyView& v) {
+  if (v.code == kVarTypeText)
+    TextRefPolicy::Lock(static_cast<REALtext>(v.held));
+  else
+    StringRefPolicy::Lock(static_cast<REALstring>(v.held));
+}
+void UnlockHeld(const VariantKeyView& v) {
+  if (v.code == kVarTypeText)
+    TextRefPolicy::Unlock(static_cast<REALtext>(v.held));
+  else
+    StringRefPolicy::Unlock(static_cast<REALstring>(v.held));
+}
+
+}  // namespace
+
+template <CaseMode Mode>
+VariantKeyView VariantKeyView::Copy(const VariantKeyView& v) {
+  VariantKeyView copy = v;
+  if (v.HasBytes<Mode>()) copy.bytes = CopyBytes(v.bytes);
+  if (v.Holds<Mode>()) LockHeld(v);
+  return copy;
+}
+
+template <CaseMode Mode>
+void VariantKeyView::Free(VariantKeyView* v) {
+  if (v->HasBytes<Mode>()) FreeBytes(&v->bytes);
+  if (v->Holds<Mode>()) UnlockHeld(*v);
+  *v = Empty();
+}
+
+template VariantKeyView VariantKeyView::Copy<CaseMode::S>(const VariantKeyView&);
+template VariantKeyView VariantKeyView::Copy<CaseMode::I>(const VariantKeyView&);
+template void VariantKeyView::Free<CaseMode::S>(VariantKeyView*);
+template void VariantKeyView::Free<CaseMode::I>(VariantKeyView*);
+
+bool VariantKeyView::MakeView(REALobject v, CaseMode mode, VariantKeyView* out) {
+  VariantKeyView view = Empty();
+  view.code = VariantTypeCode(v);
+  switch (ValueKindOf(view.code)) {
+    case ValueKind::kInt32:
+      view.int32 = VariantToInt32(v);
+      break;
+    case ValueKind::kInt64: {
+      const int64_t x = VariantToInt64(v);
+      std::memcpy(view.wide, &x, sizeof x);
+      break;
+    }
+    case ValueKind::kSingle:
+      view.single = VariantToSingle(v);
+      break;
+    case ValueKind::kDouble: {
+      const double x = VariantToDouble(v);
+      std::memcpy(view.wide, &x, sizeof x);
+      break;
+    }
+    case ValueKind::kText:
+      // The conversion's lock is the view's.
+      view.held = VariantToText(v);
+      break;
+    case ValueKind::kString:
+      if (mode == CaseMode::I) {
+        view.held = VariantToString(v);
+      } else {
+        // The String is not kept: its bytes are.  Without them the key is
+        // compared through its String each time.
+        StringValue s(VariantToString(v), AdoptLock{});
+        if (!ViewBytes(s.get(), true, &view.bytes)) view.bytes = {nullptr, 0};
+      }
+      break;
+    case ValueKind::kNothing:
+    case ValueKind::kReference:
+      break;
+  }
+  *out = view;
+  return true;
 }
 
 }  // namespace kdt

@@ -18,6 +18,58 @@
 
 namespace kdt {
 
+// The view of a Variant key: its type code and, by code and mode, its
+// number, the bytes of its String (case-sensitive keys) or its value
+// converted to a String or Text (Texts, and the Strings of case-insensitive
+// keys, which the host compares), locked for as long as the view lives.
+struct VariantKeyView {
+  static constexpr int32_t kUnviewed = INT32_MIN;
+
+  int32_t code;
+  union {
+    ByteView bytes;  // data null when not kept
+    void* held;      // REALstring or REALtext by code; null when not kept
+    int32_t int32;
+    float single;
+    uint32_t wide[2];  // Int64 or Double, unaligned
+  };
+
+  bool ready() const { return code != kUnviewed; }
+  int64_t int64() const { return Wide<int64_t>(); }
+  double real() const { return Wide<double>(); }
+  template <CaseMode Mode>
+  bool HasBytes() const {
+    return Mode == CaseMode::S && IsStringCode(code) && bytes.data != nullptr;
+  }
+  template <CaseMode Mode>
+  bool Holds() const {
+    return (code == kVarTypeText || (Mode == CaseMode::I && IsStringCode(code))) && held != nullptr;
+  }
+
+  static VariantKeyView Empty();
+  template <CaseMode Mode>
+  static VariantKeyView Copy(const VariantKeyView& v);
+  template <CaseMode Mode>
+  static void Free(VariantKeyView* v);
+  template <CaseMode Mode>
+  static bool Make(REALobject v, bool, VariantKeyView* out) {
+    return MakeView(v, Mode, out);
+  }
+  static bool MakeView(REALobject v, CaseMode mode, VariantKeyView* out);
+
+ private:
+  template <typename T>
+  T Wide() const {
+    T x;
+    std::memcpy(&x, wide, sizeof x);
+    return x;
+  }
+};
+
+template <CaseMode Mode>
+using VariantKey = ViewedKey<ObjectRefPolicy, Mode, VariantKeyView>;
+static_assert(sizeof(VariantKey<CaseMode::S>) == 20, "a Variant key is 5 words");
+
 // Type code of a Variant; 0 when the host cannot tell (or for nil).
 int32_t VariantTypeCode(REALobject v);
 

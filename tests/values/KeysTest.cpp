@@ -14,6 +14,7 @@
 
 #include "tests/values/ValuesTestSupport.h"
 #include "values/StringKeys.h"
+#include "values/TextKeys.h"
 #include "values/VariantKeys.h"
 
 namespace {
