@@ -54,19 +54,4 @@ uint32_t KeyHash(const StringKey<CaseMode::I>& k);
 int32_t KeyCompare(const StringKey<CaseMode::S>& a, const StringKey<CaseMode::S>& b);
 int32_t KeyCompare(const StringKey<CaseMode::I>& a, const StringKey<CaseMode::I>& b);
 
-// The functors of String, Text and Variant keys (the Variant overloads are in
-// VariantKeys.h).
-template <typename Key>
-struct KeyHashOf {
-  uint32_t operator()(const Key& k) const { return KeyHash(k); }
-};
-template <typename Key>
-struct KeyEqualOf {
-  bool operator()(const Key& a, const Key& b) const { return KeyCompare(a, b) == 0; }
-};
-template <typename Key>
-struct KeyLessOf {
-  bool operator()(const Key& a, const Key& b) const { return KeyCompare(a, b) < 0; }
-};
-
 }  // namespace kdt

@@ -148,6 +148,21 @@ template <CaseMode Mode>
 struct ValueTraits<VariantKind, Mode>
     : ReferenceTraits<VariantValue, kArrayTypeObject, ObjectFromVariant, VariantFromObject> {};
 
+// The functors of String, Text and Variant keys, over the KeyHash and
+// KeyCompare of each kind (StringKeys.h, TextKeys.h, VariantKeys.h).
+template <typename Key>
+struct KeyHashOf {
+  uint32_t operator()(const Key& k) const { return KeyHash(k); }
+};
+template <typename Key>
+struct KeyEqualOf {
+  bool operator()(const Key& a, const Key& b) const { return KeyCompare(a, b) == 0; }
+};
+template <typename Key>
+struct KeyLessOf {
+  bool operator()(const Key& a, const Key& b) const { return KeyCompare(a, b) < 0; }
+};
+
 // Keys of the reference kinds: their handle, functors and probe.
 template <typename Handle, typename HashF, typename EqualF, typename LessF, typename Values>
 struct ReferenceKeyTraits
