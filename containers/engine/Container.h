@@ -247,6 +247,38 @@ class Container {
     return ComparePositions(self, other, false, Shape::kNotEqualNil);
   }
 
+  // The method rows maps and sets share, put between rows of their own:
+  // `before`, the positions and keyed removal, `after`.
+  static std::vector<MethodRow> MethodsAround(std::initializer_list<MethodRow> before,
+                                              std::initializer_list<MethodRow> after) {
+    std::vector<MethodRow> rows(before);
+    rows.insert(rows.end(), {
+                                {"first as {I}", Guarded<&First>()},
+                                {"last as {I}", Guarded<&Last>()},
+                                {"Remove(pos as {I})", Guarded<&RemoveAt>()},
+                                {"Remove(first as {I}, last as {I})", Guarded<&RemoveRange>()},
+                                {"Remove(key as {K}) as integer", Guarded<&RemoveKey>()},
+                                {"CountKey(key as {K}) as integer", Guarded<&CountKey>()},
+                                {"find(key as {K}) as {I}", Guarded<&Find>()},
+                            });
+    rows.insert(rows.end(), after);
+    rows.emplace_back(When::kStorageRows);
+    return rows;
+  }
+  // The iterator rows: moving, the key, `value` (maps), comparing.
+  static std::vector<MethodRow> IteratorMethodsWith(std::initializer_list<MethodRow> value) {
+    std::vector<MethodRow> rows = {{"MoveNext", Guarded<&IteratorMoveNext>()},
+                                   {"Key as {K}", Guarded<&IteratorKey>()}};
+    rows.insert(rows.end(), value);
+    rows.insert(rows.end(),
+                {
+                    {"isEqual(other as {I}) as boolean", Guarded<&IteratorIsEqual>()},
+                    {"isNotEqual(other as {I}) as boolean", Guarded<&IteratorIsNotEqual>()},
+                    MethodRow(When::kStorageRows),
+                });
+    return rows;
+  }
+
   // The properties of every container class; the shapes declare the methods.
   static std::vector<PropertyRow> Properties() {
     return {

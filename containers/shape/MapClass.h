@@ -108,46 +108,34 @@ class MapClass : public Container<Member> {
   // ---- Declarations.
   static std::vector<MethodRow> Methods() {
     using C = MapClass;
-    return {
-        Base::template ByCase<&C::ConstructWithCase, &C::Construct>(
-            "Constructor(CaseSensitive as Boolean = true)", "Constructor"),
-        Base::template ByCase<&C::ConstructFromDictionaryWithCase, &C::ConstructFromDictionary>(
-            "Constructor(dic as dictionary, CaseSensitive as Boolean = true)",
-            "Constructor(dic as dictionary)"),
-        {"Constructor(other as {C})", Guarded<&C::ConstructFromOther>()},
-        {"CloneDictionary as Dictionary", Guarded<&C::CloneDictionary>()},
-        {"Operator_Convert as Dictionary", Guarded<&C::CloneDictionary>()},
-        {"Clone as {C}", Guarded<&C::Clone>()},
-        {"Clear", Guarded<&C::Clear>()},
-        {"ValueAtIndex(index as integer) as {V}", Guarded<&C::ValueAtIndex>()},
-        {"Key(index as integer) as {K}", Guarded<&C::KeyAtIndex>()},
-        {"Keys as {K}()", Guarded<&C::Keys>()},
-        {"Values as {V}()", Guarded<&C::Values>()},
-        {"AddKeys(targetArray() as {K})", Guarded<&C::AddKeys>()},
-        {"AddValues(targetArray() as {V})", Guarded<&C::AddValues>()},
-        {"first as {I}", Guarded<&C::First>()},
-        {"last as {I}", Guarded<&C::Last>()},
-        {"Remove(pos as {I})", Guarded<&C::RemoveAt>()},
-        {"Remove(first as {I}, last as {I})", Guarded<&C::RemoveRange>()},
-        {"Remove(key as {K}) as integer", Guarded<&C::RemoveKey>()},
-        {"CountKey(key as {K}) as integer", Guarded<&C::CountKey>()},
-        {"find(key as {K}) as {I}", Guarded<&C::Find>()},
-        {"value(key as {K}) as {V}", Guarded<&C::GetValue>(), Guarded<&C::SetValue>()},
-        {"hasKey(key as {K}) as boolean", Guarded<&C::Contains>()},
-        {"lookup(key as {K}, defaultvalue as {V}) as {V}", Guarded<&C::Lookup>()},
-        MethodRow(When::kStorageRows),
-    };
+    return Base::MethodsAround(
+        {
+            Base::template ByCase<&C::ConstructWithCase, &C::Construct>(
+                "Constructor(CaseSensitive as Boolean = true)", "Constructor"),
+            Base::template ByCase<&C::ConstructFromDictionaryWithCase, &C::ConstructFromDictionary>(
+                "Constructor(dic as dictionary, CaseSensitive as Boolean = true)",
+                "Constructor(dic as dictionary)"),
+            {"Constructor(other as {C})", Guarded<&C::ConstructFromOther>()},
+            {"CloneDictionary as Dictionary", Guarded<&C::CloneDictionary>()},
+            {"Operator_Convert as Dictionary", Guarded<&C::CloneDictionary>()},
+            {"Clone as {C}", Guarded<&C::Clone>()},
+            {"Clear", Guarded<&C::Clear>()},
+            {"ValueAtIndex(index as integer) as {V}", Guarded<&C::ValueAtIndex>()},
+            {"Key(index as integer) as {K}", Guarded<&C::KeyAtIndex>()},
+            {"Keys as {K}()", Guarded<&C::Keys>()},
+            {"Values as {V}()", Guarded<&C::Values>()},
+            {"AddKeys(targetArray() as {K})", Guarded<&C::AddKeys>()},
+            {"AddValues(targetArray() as {V})", Guarded<&C::AddValues>()},
+        },
+        {
+            {"value(key as {K}) as {V}", Guarded<&C::GetValue>(), Guarded<&C::SetValue>()},
+            {"hasKey(key as {K}) as boolean", Guarded<&C::Contains>()},
+            {"lookup(key as {K}, defaultvalue as {V}) as {V}", Guarded<&C::Lookup>()},
+        });
   }
   static std::vector<MethodRow> IteratorMethods() {
-    using C = MapClass;
-    return {
-        {"MoveNext", Guarded<&C::IteratorMoveNext>()},
-        {"Key as {K}", Guarded<&C::IteratorKey>()},
-        {"Value as {V}", Guarded<&C::IteratorGetValue>(), Guarded<&C::IteratorSetValue>()},
-        {"isEqual(other as {I}) as boolean", Guarded<&C::IteratorIsEqual>()},
-        {"isNotEqual(other as {I}) as boolean", Guarded<&C::IteratorIsNotEqual>()},
-        MethodRow(When::kStorageRows),
-    };
+    return Base::IteratorMethodsWith({{"Value as {V}", Guarded<&MapClass::IteratorGetValue>(),
+                                       Guarded<&MapClass::IteratorSetValue>()}});
   }
 
  private:

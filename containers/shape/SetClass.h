@@ -47,36 +47,22 @@ class SetClass : public Container<Member> {
   // ---- Declarations.
   static std::vector<MethodRow> Methods() {
     using C = SetClass;
-    return {
-        Base::template ByCase<&C::ConstructWithCase, &C::Construct>(
-            "Constructor(CaseSensitive as Boolean = true)", "Constructor"),
-        {When::kVariantElements, "Constructor(Keys() as string)", StringArrayConstructor()},
-        {"Constructor(Keys() as {K})", Guarded<&C::ConstructFromArray>()},
-        {"Clear", Guarded<&C::Clear>()},
-        {"Key(index as integer) as {K}", Guarded<&C::KeyAtIndex>()},
-        {"Keys as {K}()", Guarded<&C::Keys>()},
-        {"first as {I}", Guarded<&C::First>()},
-        {"last as {I}", Guarded<&C::Last>()},
-        {"Remove(pos as {I})", Guarded<&C::RemoveAt>()},
-        {"Remove(first as {I}, last as {I})", Guarded<&C::RemoveRange>()},
-        {"Remove(key as {K}) as integer", Guarded<&C::RemoveKey>()},
-        {"CountKey(key as {K}) as integer", Guarded<&C::CountKey>()},
-        {"find(key as {K}) as {I}", Guarded<&C::Find>()},
-        {"lookup(key as {K}) as boolean", Guarded<&C::Contains>()},
-        {"insert(key as {K})", Guarded<&C::Insert>()},
-        MethodRow(When::kStorageRows),
-    };
+    return Base::MethodsAround(
+        {
+            Base::template ByCase<&C::ConstructWithCase, &C::Construct>(
+                "Constructor(CaseSensitive as Boolean = true)", "Constructor"),
+            {When::kVariantElements, "Constructor(Keys() as string)", StringArrayConstructor()},
+            {"Constructor(Keys() as {K})", Guarded<&C::ConstructFromArray>()},
+            {"Clear", Guarded<&C::Clear>()},
+            {"Key(index as integer) as {K}", Guarded<&C::KeyAtIndex>()},
+            {"Keys as {K}()", Guarded<&C::Keys>()},
+        },
+        {
+            {"lookup(key as {K}) as boolean", Guarded<&C::Contains>()},
+            {"insert(key as {K})", Guarded<&C::Insert>()},
+        });
   }
-  static std::vector<MethodRow> IteratorMethods() {
-    using C = SetClass;
-    return {
-        {"MoveNext", Guarded<&C::IteratorMoveNext>()},
-        {"Key as {K}", Guarded<&C::IteratorKey>()},
-        {"isEqual(other as {I}) as boolean", Guarded<&C::IteratorIsEqual>()},
-        {"isNotEqual(other as {I}) as boolean", Guarded<&C::IteratorIsNotEqual>()},
-        MethodRow(When::kStorageRows),
-    };
-  }
+  static std::vector<MethodRow> IteratorMethods() { return Base::IteratorMethodsWith({}); }
 
  private:
   // Only Variant sets are made from String arrays.
