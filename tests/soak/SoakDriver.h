@@ -597,7 +597,309 @@ class SoakDriver {
       Call(obj, "Constructor(dic as dictionary)", {dict});
   }
 
-  void Step();
+  // ---- The operations a step draws (the table in Step), on the key it drew.
+  struct Drawn {
+    int n, at;  // the key's number; its entry in the model, -1 for none
+    Key key;
+    Word k;
+    bool present = at >= 0;
+  };
+  void PutKey(const Drawn& d) {  // value(key) = v, insert
+    Word v = m.set ? 0 : Value(static_cast<int>(calls));
+    Put(c, d.k, v);
+    ModelPut(d.key, d.k, v);
+  }
+  void RemoveKey(const Drawn& d) {  // Remove(key): a change even when the key is absent
+    Expect(Call(c, "Remove(key as {K}) as integer", {d.k}) == (d.present ? 1u : 0u), "Remove(key)");
+    Changed();
+    if (d.present) ModelErase(d.at, d.at + 1);
+  }
+  void ReadKey(const Drawn& d) {  // keyed reads
+    Expect(Call(c, "CountKey(key as {K}) as integer", {d.k}) == (d.present ? 1u : 0u), "CountKey");
+    if (m.set) {
+      Expect(Call(c, "lookup(key as {K}) as boolean", {d.k}) == (d.present ? 1u : 0u), "lookup");
+      return;
+    }
+    Expect(Call(c, "hasKey(key as {K}) as boolean", {d.k}) == (d.present ? 1u : 0u), "hasKey");
+    Word fallback = Value(-1);
+    Expect(Keep(s.value, Call(c, "lookup(key as {K}, defaultvalue as {V}) as {V}",
+                              {d.k, fallback})) == (d.present ? order[d.at].value : fallback),
+           "lookup");
+    Expect(Keep(s.value, Call(c, "value(key as {K}) as {V}", {d.k})) ==
+               (d.present ? order[d.at].value : 0u),
+           "value(key)");
+    if (!d.present) Took({kNotFound});
+  }
+  void FindAndKeep(const Drawn& d) {  // find, first, last, LowerBound, UpperBound: kept for later
+    static const char* const kWhat[] = {"find", "first", "last", "LowerBound", "UpperBound"};
+    static const char* const kDecl[] = {"find(key as {K}) as {I}", "first as {I}", "last as {I}",
+                                        "LowerBound(key as {K}) as {I}",
+                                        "UpperBound(key as {K}) as {I}"};
+    const size_t which = Below(m.hash ? 3 : 5);
+    Word it =
+        KeepObject(which == 1 || which == 2 ? Call(c, kDecl[which]) : Call(c, kDecl[which], {d.k}));
+    size_t index = which == 1                ? 0
+                   : which == 0 && d.present ? static_cast<size_t>(d.at)
+                                             : order.size();
+    if (which > 2 && mixed) {  // no order across types: a key of the container or the end
+      const std::vector<Word> refs = KeyRefs(order);
+      Word got = Equal(it, End()) ? 0 : ItKey(it);
+      index = static_cast<size_t>(std::find(refs.begin(), refs.end(), got) - refs.begin());
+      if (!Expect(got == 0 || index < order.size(), "a bound not stored")) return;
+    } else if (which > 2) {
+      index = 0;
+      while (index < order.size() && (Compare(order[index].key, d.key) < 0 ||
+                                      (which == 4 && Compare(order[index].key, d.key) == 0)))
+        ++index;
+    }
+    if (At(it, index, kWhat[which]))
+      KeepIt(Kept{it, index < order.size() ? order[index].uid : 0, generation, false});
+  }
+  void MoveKept(const Drawn&) {  // MoveNext or MovePrev on a kept iterator, past the ends too
+    if (kept.empty()) return;
+    Kept& t = kept[Below(kept.size())];
+    if (t.foreign) return;
+    bool forward = m.hash || Below(2) == 0;
+    int from = IndexOf(t);
+    Call(t.it, forward ? "MoveNext" : "MovePrev");
+    if (!Live(t, from)) return;
+    size_t to = static_cast<size_t>(from);
+    if (forward && to < order.size()) ++to;
+    if (!forward && to > 0) --to;
+    t.uid = to < order.size() ? order[to].uid : 0;
+    At(t.it, to, forward ? "MoveNext" : "MovePrev");
+  }
+  void ThroughKept(const Drawn&) {  // Key, Value, Value = through a kept iterator
+    if (kept.empty()) return;
+    Kept& t = kept[Below(kept.size())];
+    if (t.foreign) return;
+    int i = IndexOf(t);
+    bool entry = i >= 0 && static_cast<size_t>(i) < order.size();
+    size_t what = m.set ? 0 : Below(3);
+    if (t.loose) {
+      Call(t.it, what == 0 ? "Key as {K}" : "Value as {V}");
+      StaleOrEnd();
+      return;
+    }
+    if (what == 0) {
+      Expect(ItKey(t.it) == (entry ? order[i].keyRef : 0u), "iterator Key");
+    } else if (what == 1) {
+      Expect(Keep(s.value, Call(t.it, "Value as {V}")) == (entry ? order[i].value : 0u),
+             "iterator Value");
+    } else {
+      Word v = Value(static_cast<int>(calls));
+      Assign(t.it, "Value as {V}", {}, v);  // reaches the entry, not the cached arrays
+      if (entry) {
+        order[i].value = v;
+        // Until the program holds the Values array, the map shows the entries' values as they are.
+        if (cache && !valuesGiven) (*cache)[i].value = v;
+        if (m.hash) table.Find(Hashed(order[i]))->value = v;
+      }
+    }
+    if (Live(t, i) && !entry) Took({kNotFound});
+  }
+  void RemoveAtKept(const Drawn&) {  // Remove(pos): stale, foreign, end, live or nil
+    if (kept.empty() || Below(10) == 0) {
+      Call(c, "Remove(pos as {I})", {nullptr});
+      NothingOrNil();
+      return;
+    }
+    Kept t = kept[Below(kept.size())];
+    int i = IndexOf(t);
+    Call(c, "Remove(pos as {I})", {t.it});
+    if (t.foreign || !Live(t, i)) return;
+    Changed();
+    if (static_cast<size_t>(i) < order.size()) ModelErase(i, i + 1);
+  }
+  void RemoveRange(const Drawn&) {  // Remove(first, last) in either order, nil ends now and then
+    if (kept.empty()) return;
+    std::optional<Kept> a = kept[Below(kept.size())], b = kept[Below(kept.size())];
+    if (Below(10) == 0) a.reset();
+    if (Below(10) == 0) b.reset();
+    Call(c, "Remove(first as {I}, last as {I})", {a ? a->it : 0, b ? b->it : 0});
+    if (!a || !b) {
+      NothingOrNil();
+      return;
+    }
+    int from = IndexOf(*a), to = IndexOf(*b);
+    // A stale one beside a foreign or loose one may or may not be noticed.
+    if (a->foreign || b->foreign || a->loose || b->loose) {
+      if (h.ExceptionPending()) TookStale();
+      return;
+    }
+    if (from < 0 || to < 0) {
+      TookStale();
+      return;
+    }
+    if (to < from) return;
+    Changed();
+    ModelErase(from, to);
+    if (to > from) Check();  // rare enough to compare at once, arrays included
+  }
+  void CompareKept(const Drawn&) {  // isEqual, isNotEqual of two kept iterators: same position?
+    if (kept.size() < 2) return;
+    const Kept &a = kept[Below(kept.size())], &b = kept[Below(kept.size())];
+    if (a.foreign || b.foreign || a.loose || b.loose) return;
+    bool same = a.uid == b.uid && (a.uid != 0 || a.gen == b.gen);
+    Expect(Equal(a.it, b.it) == same, "isEqual");
+    Expect((Call(b.it, "isNotEqual(other as {I}) as boolean", {a.it}) != 0) == !same, "isNotEqual");
+    Call(a.it, "isEqual(other as {I}) as boolean", {nullptr});
+    NothingOrNil();
+  }
+  void KeepForeign(const Drawn&) {  // an iterator of the other container or case mode, among ours
+    KeepIt(Kept{KeepObject(Call(other, Below(2) ? "first as {I}" : "last as {I}")), 0, 0, true});
+  }
+  void ByIndex(const Drawn& d) {  // Key(index) or ValueAtIndex, in and out of range
+    if (Below(8) == 0) {  // the program shrinks the Keys array it holds: Key(index) follows it
+      const size_t n = Cached().size();
+      Word array = KeysObject(c);
+      if (array == 0) return;
+      const int32_t left = static_cast<int32_t>(Below(n + 1));
+      h.ResizeArray(reinterpret_cast<REALarray>(array), left);
+      Expect(Keep(s.key, Call(c, "Key(index as integer) as {K}", {left})) == 0,
+             "Key(index) beyond the program's shrunk array");
+      Took({OutOfRange(left, left)});
+      RemoveKey(d);  // a change: the container's own arrays again
+      return;
+    }
+    int32_t i = static_cast<int32_t>(Below(order.size() + 4)) - 2;
+    // Without its arrays a map walks its table; a set answers nil.
+    const std::vector<Entry>& snapshot = arrays ? Cached() : order;
+    bool ofKeys = m.set || Below(2) == 0;
+    Word got = ofKeys ? Keep(s.key, Call(c, "Key(index as integer) as {K}", {i}))
+                      : Keep(s.value, Call(c, "ValueAtIndex(index as integer) as {V}", {i}));
+    const bool inRange = i >= 0 && static_cast<size_t>(i) < snapshot.size();
+    if (inRange && (arrays || !m.set)) {
+      Expect(got == (ofKeys ? snapshot[i].keyRef : snapshot[i].value), "Key(index)/ValueAtIndex");
+      return;
+    }
+    Expect(got == 0, inRange ? "Key(index) of a set without its array gave a key"
+                             : "out of range index gave a value");
+    if (arrays) Took({OutOfRange(i, static_cast<int32_t>(snapshot.size()))});  // none without
+  }
+  void AddItems(const Drawn& d) {  // AddKeys, AddValues: the items, then what the array held
+    if (m.set) return;
+    bool ofKeys = Below(2) == 0;
+    Word held = ofKeys ? MakeKey(RandomKey(d.n)) : Value(d.n);
+    Word target = KeepObject(standin::W(h.NewArray(ArrayType(ofKeys ? s.key : s.value), {held})));
+    Call(c, ofKeys ? "AddKeys(targetArray() as {K})" : "AddValues(targetArray() as {V})", {target});
+    std::vector<Word> want;
+    for (const Entry& e : order) want.push_back(ofKeys ? e.keyRef : e.value);
+    want.push_back(held);
+    Expect(Elements(target) == want, ofKeys ? "AddKeys" : "AddValues");
+    Call(c, "AddKeys(targetArray() as {K})", {nullptr});
+    Took({"NilObjectException: array is nil"});
+  }
+  void Copies(const Drawn&) {  // Dictionary round trip, copies
+    if (!m.set) Copy(Below(3));
+  }
+  void ConstructAgain(const Drawn&) {  // a constructor run again, or a new container
+    if (Below(4)) return;
+    size_t which = Below(m.set ? 4 : 3);
+    Changed();
+    if (which == 0) {
+      NewGeneration(true, cs);
+      Drop(c);
+      c = NewContainer(cs);
+      ModelClear(true);
+    } else if (which == 1) {
+      bool newCs = s.HasCaseModes() ? Below(2) == 0 : true;
+      NewGeneration(false, newCs);
+      cs = newCs;
+      Construct(c, cs);
+      ModelClear(true);
+    } else if (which == 2 && !m.set) {
+      NewGeneration(false, cs);
+      std::vector<std::pair<Key, std::string>> expected = Expected();
+      FromDictionary(c, KeepObject(Call(c, "CloneDictionary as Dictionary")));
+      Adopt(expected);
+    } else {  // a set from an array, duplicates included: always case-sensitive
+      std::vector<Word> elements;
+      std::vector<std::pair<Key, std::string>> expected;
+      NewGeneration(false, true);
+      cs = true;
+      // A Variant set also takes an array of Strings, each held as a Variant.
+      bool strings = s.key == Kind::Variant && Below(2) == 0;
+      for (size_t i = Below(12); i > 0; --i) {
+        Key e = RandomKey(static_cast<int>(Below(60)));
+        if (strings && e.type != 0) continue;
+        elements.push_back(strings ? MakeText(h, Kind::String, e.name) : MakeKey(e));
+        bool dup = false;
+        for (auto& x : expected) dup = dup || Same(x.first, e);
+        if (!dup) expected.push_back({e, ""});
+      }
+      Word array = KeepObject(
+          standin::W(h.NewArray(strings ? kdt::kArrayTypeString : ArrayType(s.key), elements)));
+      Call(c, strings ? "Constructor(Keys() as string)" : "Constructor(Keys() as {K})", {array});
+      Adopt(expected);
+    }
+  }
+  void ClearSometimes(const Drawn&) {  // Clear now and then
+    if (Below(6)) return;
+    Call(c, "Clear");
+    ModelClear(false);
+  }
+  void Uninitialised(const Drawn& d) {  // an instance no constructor ran on, an unfilled iterator
+    Word raw = Own(standin::W(h.NewInstance(s.className)));
+    Word rawIt = Own(standin::W(h.NewInstance(s.iteratorName)));
+    static const char* const kCalls[] = {"first as {I}", "Keys as {K}()", "Clear"};
+    size_t which = Below(7);
+    Word got = 0;
+    if (which < 3)
+      got = Call(raw, kCalls[which]);
+    else if (which == 3)
+      Call(raw, "Remove(pos as {I})", {rawIt});
+    else if (which == 4)
+      got = Call(raw, "CountKey(key as {K}) as integer", {d.k});
+    else if (which == 5)
+      Put(raw, d.k, Value(d.n));
+    else
+      got = Get(raw, "Count").word;
+    Expect(got == 0, "an uninitialised instance answered");
+    NothingOrNil();
+    Call(c, "Remove(pos as {I})", {rawIt});  // an unfilled iterator removes nothing
+    NothingOrNil();
+    Call(rawIt, "MoveNext");
+    NothingOrNil();
+    Drop(raw);
+    Drop(rawIt);
+  }
+  void FullCheck(const Drawn&) { Check(); }
+  void Step() {
+    struct Op {
+      const char* name;
+      size_t weight;  // in the sum of all weights
+      void (SoakDriver::*run)(const Drawn&);
+    };
+    // A step draws one row by weight, 40 in all: 13 in 40, about a third, fall to the full check.
+    static constexpr Op kOps[] = {{"put", 8, &SoakDriver::PutKey},
+                                  {"remove key", 1, &SoakDriver::RemoveKey},
+                                  {"keyed reads", 2, &SoakDriver::ReadKey},
+                                  {"find", 2, &SoakDriver::FindAndKeep},
+                                  {"move", 2, &SoakDriver::MoveKept},
+                                  {"iterator Key/Value", 1, &SoakDriver::ThroughKept},
+                                  {"remove pos", 1, &SoakDriver::RemoveAtKept},
+                                  {"remove range", 2, &SoakDriver::RemoveRange},
+                                  {"compare iterators", 1, &SoakDriver::CompareKept},
+                                  {"foreign iterator", 1, &SoakDriver::KeepForeign},
+                                  {"by index", 1, &SoakDriver::ByIndex},
+                                  {"AddKeys/AddValues", 1, &SoakDriver::AddItems},
+                                  {"copy", 1, &SoakDriver::Copies},
+                                  {"constructor again", 1, &SoakDriver::ConstructAgain},
+                                  {"clear", 1, &SoakDriver::ClearSometimes},
+                                  {"uninitialised", 1, &SoakDriver::Uninitialised},
+                                  {"full check", 13, &SoakDriver::FullCheck}};
+    if (resync && !Resync()) return;
+    const int n = static_cast<int>(Below(kKeyRange));
+    const Key key = RandomKey(n);
+    const Drawn d{n, Find(key), key, MakeKey(key)};
+    size_t total = 0;
+    for (const Op& row : kOps) total += row.weight;
+    const Op* op = kOps;
+    for (size_t drawn = Below(total); drawn >= op->weight; ++op) drawn -= op->weight;
+    Note(std::string(op->name) + " key " + Describe(key));
+    (this->*op->run)(d);
+  }
 
   Host& h;
   const Member& m;
@@ -622,307 +924,5 @@ class SoakDriver {
   std::map<const char*, std::string> decls;
   Word c = 0, other = 0;
 };
-
-inline void SoakDriver::Step() {
-  if (resync && !Resync()) return;
-  int n = static_cast<int>(Below(kKeyRange));
-  Key key = RandomKey(n);
-  Word k = MakeKey(key);
-  int at = Find(key);
-  bool present = at >= 0;
-  size_t op = Below(40);
-  // Weights: 8 in 40 put, 2 for each of reads, finds, moves and ranges.
-  op = op < 8 ? 0 : op == 10 || op == 12 || op == 14 || op == 18 ? op - 1 : op;
-  Note("op " + std::to_string(op) + " key " + Describe(key));
-  switch (op) {
-    case 0: {  // value(key) = v, insert
-      Word v = m.set ? 0 : Value(static_cast<int>(calls));
-      Put(c, k, v);
-      ModelPut(key, k, v);
-      break;
-    }
-    case 8: {  // Remove(key): a change even when the key is absent
-      Expect(Call(c, "Remove(key as {K}) as integer", {k}) == (present ? 1u : 0u), "Remove(key)");
-      Changed();
-      if (present) ModelErase(at, at + 1);
-      break;
-    }
-    case 9: {  // keyed reads
-      Expect(Call(c, "CountKey(key as {K}) as integer", {k}) == (present ? 1u : 0u), "CountKey");
-      if (m.set) {
-        Expect(Call(c, "lookup(key as {K}) as boolean", {k}) == (present ? 1u : 0u), "lookup");
-        break;
-      }
-      Expect(Call(c, "hasKey(key as {K}) as boolean", {k}) == (present ? 1u : 0u), "hasKey");
-      Word fallback = Value(-1);
-      Expect(Keep(s.value, Call(c, "lookup(key as {K}, defaultvalue as {V}) as {V}",
-                                {k, fallback})) == (present ? order[at].value : fallback),
-             "lookup");
-      Expect(Keep(s.value, Call(c, "value(key as {K}) as {V}", {k})) ==
-                 (present ? order[at].value : 0u),
-             "value(key)");
-      if (!present) Took({kNotFound});
-      break;
-    }
-    case 11: {  // find, first, last, LowerBound, UpperBound: kept for later
-      static const char* const kWhat[] = {"find", "first", "last", "LowerBound", "UpperBound"};
-      static const char* const kDecl[] = {"find(key as {K}) as {I}", "first as {I}", "last as {I}",
-                                          "LowerBound(key as {K}) as {I}",
-                                          "UpperBound(key as {K}) as {I}"};
-      const size_t which = Below(m.hash ? 3 : 5);
-      Word it =
-          KeepObject(which == 1 || which == 2 ? Call(c, kDecl[which]) : Call(c, kDecl[which], {k}));
-      size_t index = which == 1              ? 0
-                     : which == 0 && present ? static_cast<size_t>(at)
-                                             : order.size();
-      if (which > 2 && mixed) {  // no order across types: a key of the container or the end
-        const std::vector<Word> refs = KeyRefs(order);
-        Word got = Equal(it, End()) ? 0 : ItKey(it);
-        index = static_cast<size_t>(std::find(refs.begin(), refs.end(), got) - refs.begin());
-        if (!Expect(got == 0 || index < order.size(), "a bound not stored")) break;
-      } else if (which > 2) {
-        index = 0;
-        while (index < order.size() && (Compare(order[index].key, key) < 0 ||
-                                        (which == 4 && Compare(order[index].key, key) == 0)))
-          ++index;
-      }
-      if (At(it, index, kWhat[which]))
-        KeepIt(Kept{it, index < order.size() ? order[index].uid : 0, generation, false});
-      break;
-    }
-    case 13: {  // MoveNext or MovePrev on a kept iterator, past the ends too
-      if (kept.empty()) break;
-      Kept& t = kept[Below(kept.size())];
-      if (t.foreign) break;
-      bool forward = m.hash || Below(2) == 0;
-      int from = IndexOf(t);
-      Call(t.it, forward ? "MoveNext" : "MovePrev");
-      if (!Live(t, from)) break;
-      size_t to = static_cast<size_t>(from);
-      if (forward && to < order.size()) ++to;
-      if (!forward && to > 0) --to;
-      t.uid = to < order.size() ? order[to].uid : 0;
-      At(t.it, to, forward ? "MoveNext" : "MovePrev");
-      break;
-    }
-    case 15: {  // Key, Value, Value = through a kept iterator
-      if (kept.empty()) break;
-      Kept& t = kept[Below(kept.size())];
-      if (t.foreign) break;
-      int i = IndexOf(t);
-      bool entry = i >= 0 && static_cast<size_t>(i) < order.size();
-      size_t what = m.set ? 0 : Below(3);
-      if (t.loose) {
-        Call(t.it, what == 0 ? "Key as {K}" : "Value as {V}");
-        StaleOrEnd();
-        break;
-      }
-      if (what == 0) {
-        Expect(ItKey(t.it) == (entry ? order[i].keyRef : 0u), "iterator Key");
-      } else if (what == 1) {
-        Expect(Keep(s.value, Call(t.it, "Value as {V}")) == (entry ? order[i].value : 0u),
-               "iterator Value");
-      } else {
-        Word v = Value(static_cast<int>(calls));
-        Assign(t.it, "Value as {V}", {}, v);  // reaches the entry, not the cached arrays
-        if (entry) {
-          order[i].value = v;
-          // Until the program holds the Values array, the map shows the
-          // entries' values as they are.
-          if (cache && !valuesGiven) (*cache)[i].value = v;
-          if (m.hash) table.Find(Hashed(order[i]))->value = v;
-        }
-      }
-      if (Live(t, i) && !entry) Took({kNotFound});
-      break;
-    }
-    case 16: {  // Remove(pos): stale, foreign, end, live or nil
-      if (kept.empty() || Below(10) == 0) {
-        Call(c, "Remove(pos as {I})", {nullptr});
-        NothingOrNil();
-        break;
-      }
-      Kept t = kept[Below(kept.size())];
-      int i = IndexOf(t);
-      Call(c, "Remove(pos as {I})", {t.it});
-      if (t.foreign || !Live(t, i)) break;
-      Changed();
-      if (static_cast<size_t>(i) < order.size()) ModelErase(i, i + 1);
-      break;
-    }
-    case 17: {  // Remove(first, last) in either order, nil ends now and then
-      if (kept.empty()) break;
-      std::optional<Kept> a = kept[Below(kept.size())], b = kept[Below(kept.size())];
-      if (Below(10) == 0) a.reset();
-      if (Below(10) == 0) b.reset();
-      Call(c, "Remove(first as {I}, last as {I})", {a ? a->it : 0, b ? b->it : 0});
-      if (!a || !b) {
-        NothingOrNil();
-        break;
-      }
-      int from = IndexOf(*a), to = IndexOf(*b);
-      // A stale one beside a foreign or loose one may or may not be noticed.
-      if (a->foreign || b->foreign || a->loose || b->loose) {
-        if (h.ExceptionPending()) TookStale();
-        break;
-      }
-      if (from < 0 || to < 0) {
-        TookStale();
-        break;
-      }
-      if (to < from) break;
-      Changed();
-      ModelErase(from, to);
-      if (to > from) Check();  // rare enough to compare at once, arrays included
-      break;
-    }
-    case 19: {  // isEqual / isNotEqual of two kept iterators: the same position or not
-      if (kept.size() < 2) break;
-      const Kept& a = kept[Below(kept.size())];
-      const Kept& b = kept[Below(kept.size())];
-      if (a.foreign || b.foreign || a.loose || b.loose) break;
-      bool same = a.uid == b.uid && (a.uid != 0 || a.gen == b.gen);
-      Expect(Equal(a.it, b.it) == same, "isEqual");
-      Expect((Call(b.it, "isNotEqual(other as {I}) as boolean", {a.it}) != 0) == !same,
-             "isNotEqual");
-      Call(a.it, "isEqual(other as {I}) as boolean", {nullptr});
-      NothingOrNil();
-      break;
-    }
-    case 20:  // an iterator of the other container, or of the other case mode, among ours
-      KeepIt(Kept{KeepObject(Call(other, Below(2) ? "first as {I}" : "last as {I}")), 0, 0, true});
-      break;
-    case 21: {              // Key(index) or ValueAtIndex, in and out of range
-      if (Below(8) == 0) {  // the program shrinks the Keys array it holds: Key(index) follows it
-        const size_t n = Cached().size();
-        Word array = KeysObject(c);
-        if (array == 0) break;
-        const int32_t left = static_cast<int32_t>(Below(n + 1));
-        h.ResizeArray(reinterpret_cast<REALarray>(array), left);
-        Expect(Keep(s.key, Call(c, "Key(index as integer) as {K}", {left})) == 0,
-               "Key(index) beyond the program's shrunk array");
-        Took({OutOfRange(left, left)});
-        // A change: the container's own arrays again.
-        Expect(Call(c, "Remove(key as {K}) as integer", {k}) == (present ? 1u : 0u), "Remove(key)");
-        Changed();
-        if (present) ModelErase(at, at + 1);
-        break;
-      }
-      int32_t i = static_cast<int32_t>(Below(order.size() + 4)) - 2;
-      // Without its arrays a map walks its table; a set answers nil.
-      const std::vector<Entry>& snapshot = arrays ? Cached() : order;
-      bool ofKeys = m.set || Below(2) == 0;
-      Word got = ofKeys ? Keep(s.key, Call(c, "Key(index as integer) as {K}", {i}))
-                        : Keep(s.value, Call(c, "ValueAtIndex(index as integer) as {V}", {i}));
-      const bool inRange = i >= 0 && static_cast<size_t>(i) < snapshot.size();
-      if (inRange && (arrays || !m.set)) {
-        Expect(got == (ofKeys ? snapshot[i].keyRef : snapshot[i].value), "Key(index)/ValueAtIndex");
-        break;
-      }
-      Expect(got == 0, inRange ? "Key(index) of a set without its array gave a key"
-                               : "out of range index gave a value");
-      if (!arrays) break;  // and raises nothing
-      Took({OutOfRange(i, static_cast<int32_t>(snapshot.size()))});
-      break;
-    }
-    case 22: {  // AddKeys / AddValues put the items in front of what the array held
-      if (m.set) break;
-      bool ofKeys = Below(2) == 0;
-      Kind kind = ofKeys ? s.key : s.value;
-      Word held = ofKeys ? MakeKey(RandomKey(n)) : Value(n);
-      Word target = KeepObject(standin::W(h.NewArray(ArrayType(kind), {held})));
-      Call(c, ofKeys ? "AddKeys(targetArray() as {K})" : "AddValues(targetArray() as {V})",
-           {target});
-      std::vector<Word> want;
-      for (const Entry& e : order) want.push_back(ofKeys ? e.keyRef : e.value);
-      want.push_back(held);
-      Expect(Elements(target) == want, ofKeys ? "AddKeys" : "AddValues");
-      Call(c, "AddKeys(targetArray() as {K})", {nullptr});
-      Took({"NilObjectException: array is nil"});
-      break;
-    }
-    case 23:  // Dictionary round trip, copies
-      if (!m.set) Copy(Below(3));
-      break;
-    case 24: {  // a constructor run again on the container, or a new container
-      if (Below(4)) break;
-      size_t which = Below(m.set ? 4 : 3);
-      Changed();
-      if (which == 0) {
-        NewGeneration(true, cs);
-        Drop(c);
-        c = NewContainer(cs);
-      } else if (which == 1) {
-        bool newCs = s.HasCaseModes() ? Below(2) == 0 : true;
-        NewGeneration(false, newCs);
-        cs = newCs;
-        Construct(c, cs);
-      } else if (which == 2 && !m.set) {
-        NewGeneration(false, cs);
-        std::vector<std::pair<Key, std::string>> expected = Expected();
-        FromDictionary(c, KeepObject(Call(c, "CloneDictionary as Dictionary")));
-        Adopt(expected);
-        break;
-      } else {  // a set from an array, duplicates included: always case-sensitive
-        std::vector<Word> elements;
-        std::vector<std::pair<Key, std::string>> expected;
-        NewGeneration(false, true);
-        cs = true;
-        // A Variant set also takes an array of Strings, each held as a Variant.
-        bool strings = s.key == Kind::Variant && Below(2) == 0;
-        for (size_t i = Below(12); i > 0; --i) {
-          Key e = RandomKey(static_cast<int>(Below(60)));
-          if (strings && e.type != 0) continue;
-          elements.push_back(strings ? MakeText(h, Kind::String, e.name) : MakeKey(e));
-          bool dup = false;
-          for (auto& x : expected) dup = dup || Same(x.first, e);
-          if (!dup) expected.push_back({e, ""});
-        }
-        Word array = KeepObject(
-            standin::W(h.NewArray(strings ? kdt::kArrayTypeString : ArrayType(s.key), elements)));
-        Call(c, strings ? "Constructor(Keys() as string)" : "Constructor(Keys() as {K})", {array});
-        Adopt(expected);
-        break;
-      }
-      ModelClear(true);
-      break;
-    }
-    case 25: {  // Clear now and then
-      if (Below(6)) break;
-      Call(c, "Clear");
-      ModelClear(false);
-      break;
-    }
-    case 26: {  // an instance no constructor ran on, and an iterator nobody filled
-      Word raw = Own(standin::W(h.NewInstance(s.className)));
-      Word rawIt = Own(standin::W(h.NewInstance(s.iteratorName)));
-      static const char* const kCalls[] = {"first as {I}", "Keys as {K}()", "Clear"};
-      size_t which = Below(7);
-      Word got = 0;
-      if (which < 3)
-        got = Call(raw, kCalls[which]);
-      else if (which == 3)
-        Call(raw, "Remove(pos as {I})", {rawIt});
-      else if (which == 4)
-        got = Call(raw, "CountKey(key as {K}) as integer", {k});
-      else if (which == 5)
-        Put(raw, k, Value(n));
-      else
-        got = Get(raw, "Count").word;
-      Expect(got == 0, "an uninitialised instance answered");
-      NothingOrNil();
-      Call(c, "Remove(pos as {I})", {rawIt});  // an unfilled iterator removes nothing
-      NothingOrNil();
-      Call(rawIt, "MoveNext");
-      NothingOrNil();
-      Drop(raw);
-      Drop(rawIt);
-      break;
-    }
-    default:
-      Check();
-      break;
-  }
-}
 
 }  // namespace kdt_test
