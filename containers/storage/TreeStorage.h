@@ -28,7 +28,10 @@ namespace kdt {
 
 // The node the standard library's trees allocate for an element: its blocks
 // are sized for it, and a position names one (the standard iterator is a
-// pointer to such a node and is rebuilt from it).
+// pointer to such a node and is rebuilt from it).  These are the C++
+// runtime's own names: the standard gives no way from an iterator to its
+// node's memory and back, and the runtime is linked into the library, so the
+// names are those of the one runtime it was built with.
 template <typename Container>
 using TreeNode = std::_Rb_tree_node<typename Container::value_type>;
 
@@ -40,6 +43,7 @@ class PositionTree : public PositionTable {
   using iterator = typename Container::iterator;
   using value_type = typename Container::value_type;
   using Node = TreeNode<Container>;
+  static_assert(sizeof(iterator) == sizeof(Node*), "an iterator is its node's address");
 
   PositionTree() : PositionTable(Tag()), items_(Allocator(&blocks_)) {}
   // A copy holds the same keys and values in nodes of its own blocks, so no
