@@ -162,14 +162,6 @@ KDT_HOST_ENTRIES(KDT_DEFINE_ONCE, KDT_DEFINE_ONCE_FLAG, KDT_DEFINE_RETRY, KDT_DE
     set(array, ToWord(value), index);                                                         \
     return true;                                                                              \
   }                                                                                           \
-  bool Plugin##Kind##ArraySetProc(REALarray array, int32_t index, Element value) {            \
-    static std::atomic<HostFunction> cache{nullptr};                                          \
-    auto set = ArrayAccessor<entry::ArraySetAccessor>(cache, "Plugin" #Kind "ArraySetProc",   \
-                                                      "RuntimeArrayDirectGetSetProc", array); \
-    if (set == nullptr) return false;                                                         \
-    set(array, ToWord(value), index);                                                         \
-    return true;                                                                              \
-  }                                                                                           \
   bool Plugin##Kind##ArrayInsertProc(REALarray array, int32_t index, Element value) {         \
     static std::atomic<HostFunction> cache{nullptr};                                          \
     auto insert = ArrayAccessor<entry::ArrayInsertAccessor>(                                  \

@@ -106,11 +106,10 @@ KDT_HOST_ENTRIES(KDT_DECLARE_ENTRY_WRAPPER, KDT_DECLARE_ENTRY_WRAPPER, KDT_DECLA
 // OwnArrayGet and OwnArraySet reach an array the library created itself:
 // all of those of one element type are of one kind, so the accessor found for
 // the first serves every later one without being looked up again.
-#define KDT_DECLARE_ARRAY_PROCS(Kind, Element)                                    \
-  bool Plugin##Kind##ArrayGetProc(REALarray array, int32_t index, Element* out);  \
-  bool Plugin##Kind##OwnArrayGet(REALarray array, int32_t index, Element* out);   \
-  bool Plugin##Kind##OwnArraySet(REALarray array, int32_t index, Element value);  \
-  bool Plugin##Kind##ArraySetProc(REALarray array, int32_t index, Element value); \
+#define KDT_DECLARE_ARRAY_PROCS(Kind, Element)                                   \
+  bool Plugin##Kind##ArrayGetProc(REALarray array, int32_t index, Element* out); \
+  bool Plugin##Kind##OwnArrayGet(REALarray array, int32_t index, Element* out);  \
+  bool Plugin##Kind##OwnArraySet(REALarray array, int32_t index, Element value); \
   bool Plugin##Kind##ArrayInsertProc(REALarray array, int32_t index, Element value);
 KDT_ARRAY_ELEMENT_TYPES(KDT_DECLARE_ARRAY_PROCS)
 #undef KDT_DECLARE_ARRAY_PROCS

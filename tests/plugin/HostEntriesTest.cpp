@@ -66,7 +66,7 @@ TEST_P(Entries, MissingOnceRetriedOrServedByAnotherName) {
   // Set gets (array, value, index) from the host's point of view, get hands
   // back a locked reference, insert at the count appends.
   kdt::REALarray numbers = host.NewArray(kdt::kArrayTypeInteger, Words({10, 20, 30}));
-  EXPECT_TRUE(kdt::PluginIntegerArraySetProc(numbers, 1, 99));
+  EXPECT_TRUE(kdt::PluginIntegerOwnArraySet(numbers, 1, 99));
   EXPECT_TRUE(kdt::PluginIntegerArrayInsertProc(numbers, 3, 40));
   EXPECT_EQ(host.Elements(numbers), Words({10, 99, 30, 40}));
   int32_t got = -1;
@@ -75,7 +75,7 @@ TEST_P(Entries, MissingOnceRetriedOrServedByAnotherName) {
   EXPECT_FALSE(kdt::PluginIntegerArrayGetProc(numbers, 2, nullptr));
   kdt::REALstring a = host.NewString("a"), b = host.NewString("b");
   kdt::REALarray strings = host.NewArray(kdt::kArrayTypeString, {W(a), W(a)});
-  EXPECT_TRUE(kdt::PluginStringArraySetProc(strings, 1, b));
+  EXPECT_TRUE(kdt::PluginStringOwnArraySet(strings, 1, b));
   EXPECT_EQ(host.Elements(strings), (std::vector<Word>{W(a), W(b)}));
   for (int i = 0; i < 2; ++i) {
     kdt::REALstring read = nullptr;
