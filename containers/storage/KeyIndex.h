@@ -44,7 +44,7 @@ struct TreeKeyOf {
 
 struct KeyIndexTag {};
 
-// Base: a PositionTree over a multimap.  KeyOf::Get(element) is
+// Base: a PositionTree over a multimap or multiset.  KeyOf::Get(element) is
 // the element's key; KeyIndexOrder(a, b) the index order of two keys
 // (negative, zero, positive).
 template <typename Base, typename KeyOf>
@@ -127,10 +127,10 @@ class IndexedTree : public Base, public KeyIndexTag {
     }
   };
 
-  // The index's nodes come from blocks of its own, like the tree's (no
-  // position ever names one, so their generations go unused).
+  // The index's nodes come from blocks of its own, like the tree's, without
+  // generations: no position ever names one.
   using IndexNode = std::_Rb_tree_node<iterator>;
-  using IndexSet = std::set<iterator, ByKey, BlockAllocator<iterator, IndexNode>>;
+  using IndexSet = std::set<iterator, ByKey, BlockAllocator<iterator, IndexNode, false>>;
 
   // Adds the new element it to the index next to slot; if that fails the
   // element leaves the tree again.
@@ -147,14 +147,14 @@ class IndexedTree : public Base, public KeyIndexTag {
     if (index_.empty()) indexBlocks_.Release();
   }
 
-  NodeBlocks<IndexNode> indexBlocks_;  // before index_, which it outlives
+  NodeBlocks<IndexNode, false> indexBlocks_;  // before index_, which it outlives
   IndexSet index_{ByKey(), typename IndexSet::allocator_type(&indexBlocks_)};
 };
 
 template <typename Tree>
 constexpr bool kHasKeyIndex = std::is_base_of_v<KeyIndexTag, Tree>;
 
-// Tree: a tree over a map or multimap; Key the tree's key handle.
+// Tree: a tree over a map, set, multimap or multiset; Key the tree's key handle.
 template <typename Tree, typename Key>
 bool HoldsEqual(Tree& t, typename Tree::iterator at, const Key& key) {
   return at != t.end() && !t.items().key_comp()(key, TreeKeyOf::Get(*at));

@@ -40,7 +40,9 @@ extern "C" void __asan_unpoison_memory_region(void const volatile* addr, size_t 
 
 namespace kdt {
 
-template <typename Node>
+// Named: the nodes carry generations, so that positions can name them; nodes
+// no position names (a search index's) go without.
+template <typename Node, bool Named = true>
 class NodeBlocks {
   static_assert(alignof(Node) <= alignof(std::max_align_t), "nodes follow each other in a block");
   static_assert(sizeof(Node) >= sizeof(uint32_t), "a free node holds the next free slot");
@@ -60,14 +62,15 @@ class NodeBlocks {
       Node* node = NodeAt(slot);
       Unpoison(node);
       free_ = *reinterpret_cast<uint32_t*>(node);
-      uint32_t& g = GenerationAt(slot);
-      Issued(++g);
+      if constexpr (Named) Issued(++GenerationAt(slot));
       return node;
     }
     if (carved_ == capacity_) Grow();
     slot = ++carved_;
-    GenerationAt(slot) = floor_;
-    Issued(floor_);
+    if constexpr (Named) {
+      GenerationAt(slot) = floor_;
+      Issued(floor_);
+    }
     Node* node = NodeAt(slot);
     Unpoison(node);
     return node;
@@ -75,12 +78,14 @@ class NodeBlocks {
   // Takes back a node of this table: its positions go stale.
   void Give(Node* node) noexcept {
     const uint32_t slot = SlotOf(node);
-    uint32_t& g = GenerationAt(slot);
-    if (g == kLastGeneration) {  // retired: an even generation nobody holds
-      g = kLastGeneration - 1;
-      return;
+    if constexpr (Named) {
+      uint32_t& g = GenerationAt(slot);
+      if (g == kLastGeneration) {  // retired: an even generation nobody holds
+        g = kLastGeneration - 1;
+        return;
+      }
+      ++g;
     }
-    ++g;
     *reinterpret_cast<uint32_t*>(node) = free_;
     free_ = slot;
     Poison(node);
@@ -92,18 +97,21 @@ class NodeBlocks {
     uint32_t slot, generation;
   };
   Name NameOf(const Node* node) const {
+    static_assert(Named, "only named nodes have generations");
     const Placed& block = BlockOf(node);
-    const auto place = static_cast<uint32_t>(
-        static_cast<size_t>(reinterpret_cast<const unsigned char*>(node) - block.start) /
-        sizeof(Node));
+    const uint32_t place = PlaceIn(block, node);
     const auto* words =
         reinterpret_cast<const uint32_t*>(block.start + Capacity(block.block) * sizeof(Node));
     return {FirstSlot(block.block) + place, words[place]};
   }
-  uint32_t SlotOf(const Node* node) const { return NameOf(node).slot; }
+  uint32_t SlotOf(const Node* node) const {
+    const Placed& block = BlockOf(node);
+    return FirstSlot(block.block) + PlaceIn(block, node);
+  }
 
   // The live node of (slot, generation), or null.
   Node* Resolve(uint32_t slot, uint32_t generation) const {
+    static_assert(Named, "only named nodes have generations");
     if (slot == 0 || slot > carved_) return nullptr;
     const auto [block, place] = Locate(slot);
     unsigned char* start = blocks_[block];
@@ -167,9 +175,14 @@ class NodeBlocks {
     return {block, slot - FirstSlot(block)};
   }
   static size_t BlockBytes(uint32_t block) {
-    return static_cast<size_t>(Capacity(block)) * (sizeof(Node) + sizeof(uint32_t));
+    return static_cast<size_t>(Capacity(block)) * (sizeof(Node) + (Named ? sizeof(uint32_t) : 0));
   }
 
+  static uint32_t PlaceIn(const Placed& block, const Node* node) {
+    return static_cast<uint32_t>(
+        static_cast<size_t>(reinterpret_cast<const unsigned char*>(node) - block.start) /
+        sizeof(Node));
+  }
   // The block starting last at or before the node holds it.
   const Placed& BlockOf(const Node* node) const {
     const auto* at = reinterpret_cast<const unsigned char*>(node);
@@ -227,18 +240,18 @@ class NodeBlocks {
 
 // The allocator a table gives its standard container: nodes from the
 // table's blocks, anything else from the heap.
-template <typename T, typename Node>
+template <typename T, typename Node, bool Named = true>
 class BlockAllocator {
  public:
   using value_type = T;
   template <typename U>
   struct rebind {
-    using other = BlockAllocator<U, Node>;
+    using other = BlockAllocator<U, Node, Named>;
   };
 
-  explicit BlockAllocator(NodeBlocks<Node>* blocks) noexcept : blocks_(blocks) {}
+  explicit BlockAllocator(NodeBlocks<Node, Named>* blocks) noexcept : blocks_(blocks) {}
   template <typename U>
-  BlockAllocator(const BlockAllocator<U, Node>& other) noexcept : blocks_(other.blocks()) {}
+  BlockAllocator(const BlockAllocator<U, Node, Named>& other) noexcept : blocks_(other.blocks()) {}
 
   T* allocate(size_t n) {
     if (Pooled(n)) return reinterpret_cast<T*>(blocks_->Take());
@@ -251,7 +264,7 @@ class BlockAllocator {
       ::operator delete(p);
   }
 
-  NodeBlocks<Node>* blocks() const noexcept { return blocks_; }
+  NodeBlocks<Node, Named>* blocks() const noexcept { return blocks_; }
   friend bool operator==(const BlockAllocator& a, const BlockAllocator& b) {
     return a.blocks_ == b.blocks_;
   }
@@ -260,7 +273,7 @@ class BlockAllocator {
  private:
   static constexpr bool Pooled(size_t n) noexcept { return std::is_same_v<T, Node> && n == 1; }
 
-  NodeBlocks<Node>* blocks_;
+  NodeBlocks<Node, Named>* blocks_;
 };
 
 }  // namespace kdt
