@@ -70,7 +70,9 @@ T FromWord(uint32_t word) {
 template <typename Accessor>
 Accessor ArrayAccessor(std::atomic<HostFunction>& slot, const char* name, const char* fallback,
                        REALarray array) {
-  auto lookup = reinterpret_cast<entry::ArrayAccessorLookup>(ResolveRetrying(slot, name, fallback));
+  // Every *Proc entry has the type of this one.
+  auto lookup =
+      reinterpret_cast<entry::RuntimeArrayDirectGetGetProc>(ResolveRetrying(slot, name, fallback));
   if (lookup == nullptr) return nullptr;
   return reinterpret_cast<Accessor>(lookup(array));
 }
@@ -105,35 +107,25 @@ Accessor OwnArrayAccessor(std::atomic<Accessor>& accessor, std::atomic<HostFunct
   static std::atomic<HostFunction> cache{nullptr}; \
   const auto slot = reinterpret_cast<entry::name>(ResolveRetrying(cache, #name, fallback))
 
-#define KDT_DEFINE_ONCE(name, arity)                         \
-  KDT_RESULT(name) name(KDT_PARAMS_##arity(name)) {          \
-    KDT_ONCE_SLOT(name);                                     \
-    if (slot == nullptr) return Neutral<KDT_RESULT(name)>(); \
-    return slot(KDT_ARGS_##arity);                           \
+// One definer for the four bindings: which slot, and whether the result is
+// narrowed to a flag.
+#define KDT_DEFINE_BOUND(name, arity, slotDefinition, narrow) \
+  KDT_RESULT(name) name(KDT_PARAMS_##arity(name)) {           \
+    slotDefinition;                                           \
+    if (slot == nullptr) return Neutral<KDT_RESULT(name)>();  \
+    return narrow(slot(KDT_ARGS_##arity));                    \
   }
-
-#define KDT_DEFINE_ONCE_FLAG(name, arity)                    \
-  KDT_RESULT(name) name(KDT_PARAMS_##arity(name)) {          \
-    KDT_ONCE_SLOT(name);                                     \
-    if (slot == nullptr) return Neutral<KDT_RESULT(name)>(); \
-    return AsFlag(slot(KDT_ARGS_##arity));                   \
-  }
-
-#define KDT_DEFINE_RETRY(name, fallback, arity)              \
-  KDT_RESULT(name) name(KDT_PARAMS_##arity(name)) {          \
-    KDT_RETRY_SLOT(name, fallback);                          \
-    if (slot == nullptr) return Neutral<KDT_RESULT(name)>(); \
-    return slot(KDT_ARGS_##arity);                           \
-  }
-
-#define KDT_DEFINE_RETRY_FLAG(name, fallback, arity)         \
-  KDT_RESULT(name) name(KDT_PARAMS_##arity(name)) {          \
-    KDT_RETRY_SLOT(name, fallback);                          \
-    if (slot == nullptr) return Neutral<KDT_RESULT(name)>(); \
-    return AsFlag(slot(KDT_ARGS_##arity));                   \
-  }
-
-KDT_HOST_ENTRIES(KDT_DEFINE_ONCE, KDT_DEFINE_ONCE_FLAG, KDT_DEFINE_RETRY, KDT_DEFINE_RETRY_FLAG)
+#define KDT_DEFINE_ONCE(name, fallback, arity) KDT_DEFINE_BOUND(name, arity, KDT_ONCE_SLOT(name), )
+#define KDT_DEFINE_ONCE_FLAG(name, fallback, arity) \
+  KDT_DEFINE_BOUND(name, arity, KDT_ONCE_SLOT(name), AsFlag)
+#define KDT_DEFINE_RETRY(name, fallback, arity) \
+  KDT_DEFINE_BOUND(name, arity, KDT_RETRY_SLOT(name, fallback), )
+#define KDT_DEFINE_RETRY_FLAG(name, fallback, arity) \
+  KDT_DEFINE_BOUND(name, arity, KDT_RETRY_SLOT(name, fallback), AsFlag)
+#define KDT_DEFINE_OWN(name, fallback, arity)
+#define KDT_DEFINE_WRAPPER(name, bind, fallback, arity, ...) \
+  KDT_DEFINE_##bind(name, fallback, arity)
+KDT_HOST_ENTRY_LIST(KDT_DEFINE_WRAPPER)
 
 #define KDT_DEFINE_ARRAY_PROCS(Kind, Element)                                                 \
   bool Plugin##Kind##ArrayGetProc(REALarray array, int32_t index, Element* out) {             \

@@ -5,18 +5,12 @@
 // call.  When the host lacks the entry the wrapper makes no call, writes no
 // out-parameter and returns 0, null or false (nothing for void entries).
 //
-// Signatures: a wrapper generated from KDT_HOST_ENTRIES has exactly the shape
-// of the matching type in kdt::entry (plugin/host/HostTypes.h), e.g.
+// Signatures: a wrapper generated from KDT_HOST_ENTRY_LIST (plugin/host/HostTypes.h)
+// has exactly the shape of the entry's type in kdt::entry, e.g.
 //   void kdt::REALLockObject(REALobject);
 //   int32_t kdt::REALGetPropValueInteger(REALobject, const char* name, int32_t* out);
-// The array procedure, Variant conversion and VarType wrappers are declared
-// by hand further down.
-//
-// Two slot disciplines:
-//   once   - a function-local static filled on the first call; an entry that is
-//            missing then stays missing for the life of the process;
-//   retry  - a relaxed atomic slot looked up again (first name, then the
-//            fallback name) on every call while it is still empty.
+// The list's OWN rows (array procedures, Variant conversions) are wrapped by
+// hand further down.
 #pragma once
 
 #include <cstdint>
@@ -29,63 +23,15 @@ namespace kdt {
 // What the host's resolver gives for `name`; null while no resolver is known.
 HostFunction ResolveHostEntry(const char* name);
 
-// The wrapper table.  Columns: entry name, (fallback name), number of
-// arguments.  *_FLAG rows return 1 when the host returned non-zero, else 0.
-// clang-format off
-#define KDT_HOST_ENTRIES(ONCE, ONCE_FLAG, RETRY, RETRY_FLAG)                 \
-  /* registration and instances */                                          \
-  ONCE(PluginRegisterClass, 1)                                              \
-  ONCE(PluginNewInstance, 1)                                                \
-  /* references */                                                          \
-  ONCE(REALLockObject, 1)                                                   \
-  ONCE(REALUnlockObject, 1)                                                 \
-  ONCE(REALLockString, 1)                                                   \
-  ONCE(REALUnlockString, 1)                                                 \
-  ONCE(PluginLockText, 1)                                                   \
-  ONCE(PluginUnlockText, 1)                                                 \
-  /* exceptions */                                                          \
-  ONCE(RuntimeRaiseException, 1)                                            \
-  RETRY_FLAG(REALSetPropValueString, nullptr, 3)                            \
-  RETRY_FLAG(REALSetPropValueInteger, "REALSetPropValueInt", 3)             \
-  /* methods by declaration */                                              \
-  ONCE(REALLoadGlobalMethod, 2)                                             \
-  ONCE(REALLoadObjectMethod, 2)                                             \
-  /* properties */                                                          \
-  ONCE_FLAG(REALGetPropValueInt, 3)                                         \
-  ONCE_FLAG(REALGetPropValueString, 3)                                      \
-  ONCE_FLAG(REALGetPropValueDouble, 3)                                      \
-  ONCE_FLAG(REALGetPropValueObject, 3)                                      \
-  ONCE_FLAG(PluginGetPropValueText, 3)                                      \
-  RETRY_FLAG(REALGetPropValueInteger, "REALGetPropValueInt", 3)             \
-  RETRY_FLAG(REALGetPropValueInt64, nullptr, 3)                             \
-  RETRY_FLAG(REALGetPropValueSingle, nullptr, 3)                            \
-  /* Variants */                                                            \
-  ONCE(StringToVariant, 1)                                                  \
-  ONCE(PluginNewVariantText, 1)                                             \
-  RETRY(IntegerToVariant, "Int32ToVariant", 1)                              \
-  RETRY(VariantHash, nullptr, 1)                                            \
-  /* arrays */                                                              \
-  ONCE(RuntimeUBound, 1)                                                    \
-  ONCE(RuntimeArrayCreateSingleDimBoundedArray, 2)                          \
-  /* strings */                                                             \
-  ONCE(REALBuildString, 2)                                                  \
-  ONCE(REALSetStringEncoding, 2)                                            \
-  ONCE(REALGetStringEncoding, 1)                                            \
-  ONCE(REALConvertString, 2)                                                \
-  ONCE_FLAG(PluginGetStringData, 3)                                         \
-  ONCE(PluginDisposeStringData, 1)                                          \
-  ONCE(RuntimeStringCompare, 2)                                             \
-  /* texts */                                                               \
-  ONCE(PluginGetTextData, 3)                                                \
-  ONCE(PluginDisposeTextData, 1)                                            \
-  ONCE(PluginCompareText, 3)
-// clang-format on
-
-// Declares `name` with the function type of entry::name.
-#define KDT_DECLARE_ENTRY_WRAPPER(name, ...) std::remove_pointer_t<entry::name> name;
-KDT_HOST_ENTRIES(KDT_DECLARE_ENTRY_WRAPPER, KDT_DECLARE_ENTRY_WRAPPER, KDT_DECLARE_ENTRY_WRAPPER,
-                 KDT_DECLARE_ENTRY_WRAPPER)
-#undef KDT_DECLARE_ENTRY_WRAPPER
+// A wrapper for each ONCE, ONCE_FLAG, RETRY and RETRY_FLAG row of the list.
+#define KDT_DECLARE_ONCE(name) std::remove_pointer_t<entry::name> name;
+#define KDT_DECLARE_ONCE_FLAG KDT_DECLARE_ONCE
+#define KDT_DECLARE_RETRY KDT_DECLARE_ONCE
+#define KDT_DECLARE_RETRY_FLAG KDT_DECLARE_ONCE
+#define KDT_DECLARE_OWN(name)
+#define KDT_DECLARE_WRAPPER(name, bind, ...) KDT_DECLARE_##bind(name)
+KDT_HOST_ENTRY_LIST(KDT_DECLARE_WRAPPER)
+#undef KDT_DECLARE_WRAPPER
 
 // Array procedures.  The host entry named here hands out, for one array, the
 // accessor that moves its elements; the wrapper asks for it (per-type name

@@ -125,63 +125,108 @@ struct TextDataRecord {
   uint32_t size;
 };
 
-// Function types of the host entries.  The stand-in host implements exactly
-// these; the library binds them by name.
+// Every host entry the library asks the resolver for, in one list: the
+// library's entry types and wrappers (plugin/host/HostEntries.*) and the
+// stand-in host's entry table are all generated from it.  Columns: name, how
+// the library binds it, the name older hosts give it (nullptr: none), number
+// of arguments, result, parameters.  Binding:
+//   ONCE, ONCE_FLAG    - a wrapper whose slot is filled on the first call; an
+//                        entry missing then stays missing for the process;
+//   RETRY, RETRY_FLAG  - a wrapper that looks the entry up again (name, then
+//                        the older name) on every call while it is missing;
+//   OWN                - no generated wrapper: read at load, wrapped by hand
+//                        below the list, or an older name of another row.
+// *_FLAG wrappers return 1 when the host returned non-zero, else 0.
+// clang-format off
+#define KDT_ARRAY_PROC_ENTRIES(X, prefix)                                 \
+  X(prefix##GetProc, OWN, nullptr, 1, HostFunction, (REALarray))          \
+  X(prefix##SetProc, OWN, nullptr, 1, HostFunction, (REALarray))          \
+  X(prefix##InsertProc, OWN, nullptr, 1, HostFunction, (REALarray))
+#define KDT_HOST_ENTRY_LIST(X)                                                                  \
+  /* load and registration */                                                                   \
+  X(REALGetRBVersion, OWN, nullptr, 0, double, ())                                              \
+  X(RegisterPluginVersion, OWN, nullptr, 1, void, (int32_t version))                            \
+  X(PluginRegisterClass, ONCE, nullptr, 1, void, (ClassRecord* record))                         \
+  X(PluginNewInstance, ONCE, nullptr, 1, REALobject, (const char* className))                   \
+  /* references */                                                                              \
+  X(REALLockObject, ONCE, nullptr, 1, void, (REALobject))                                       \
+  X(REALUnlockObject, ONCE, nullptr, 1, void, (REALobject))                                     \
+  X(REALLockString, ONCE, nullptr, 1, void, (REALstring))                                       \
+  X(REALUnlockString, ONCE, nullptr, 1, void, (REALstring))                                     \
+  X(PluginLockText, ONCE, nullptr, 1, void, (REALtext))                                         \
+  X(PluginUnlockText, ONCE, nullptr, 1, void, (REALtext))                                       \
+  /* exceptions */                                                                              \
+  X(RuntimeRaiseException, ONCE, nullptr, 1, void, (REALobject exception))                      \
+  X(REALSetPropValueString, RETRY_FLAG, nullptr, 3, int32_t,                                    \
+    (REALobject, const char* name, REALstring value))                                           \
+  X(REALSetPropValueInteger, RETRY_FLAG, "REALSetPropValueInt", 3, int32_t,                     \
+    (REALobject, const char* name, int32_t value))                                              \
+  X(REALSetPropValueInt, OWN, nullptr, 3, int32_t, (REALobject, const char* name, int32_t value)) \
+  /* methods by declaration */                                                                  \
+  X(REALLoadGlobalMethod, ONCE, nullptr, 2, HostFunction,                                       \
+    (const char* module, const char* declaration))                                              \
+  X(REALLoadObjectMethod, ONCE, nullptr, 2, HostFunction, (REALobject, const char* declaration)) \
+  /* properties */                                                                              \
+  X(REALGetPropValueInt, ONCE_FLAG, nullptr, 3, int32_t, (REALobject, const char*, int32_t*))   \
+  X(REALGetPropValueInteger, RETRY_FLAG, "REALGetPropValueInt", 3, int32_t,                     \
+    (REALobject, const char*, int32_t*))                                                        \
+  X(REALGetPropValueString, ONCE_FLAG, nullptr, 3, int32_t, (REALobject, const char*, REALstring*)) \
+  X(REALGetPropValueDouble, ONCE_FLAG, nullptr, 3, int32_t, (REALobject, const char*, double*)) \
+  X(REALGetPropValueObject, ONCE_FLAG, nullptr, 3, int32_t, (REALobject, const char*, REALobject*)) \
+  X(REALGetPropValueInt64, RETRY_FLAG, nullptr, 3, int32_t, (REALobject, const char*, int64_t*)) \
+  X(REALGetPropValueSingle, RETRY_FLAG, nullptr, 3, int32_t, (REALobject, const char*, float*)) \
+  X(PluginGetPropValueText, ONCE_FLAG, nullptr, 3, int32_t, (REALobject, const char*, REALtext*)) \
+  /* Variants */                                                                                \
+  X(StringToVariant, ONCE, nullptr, 1, REALobject, (REALstring))                                \
+  X(IntegerToVariant, RETRY, "Int32ToVariant", 1, REALobject, (int32_t))                        \
+  X(Int32ToVariant, OWN, nullptr, 1, REALobject, (int32_t))                                     \
+  X(PluginNewVariantText, ONCE, nullptr, 1, REALobject, (REALtext))                             \
+  X(VariantToObject, OWN, nullptr, 1, REALobject, (REALobject))                                 \
+  X(VariantToString, OWN, nullptr, 1, REALstring, (REALobject))                                 \
+  X(VariantToText, OWN, nullptr, 1, REALtext, (REALobject))                                     \
+  X(VariantToDouble, OWN, nullptr, 1, double, (REALobject))                                     \
+  X(VariantToSingle, OWN, nullptr, 1, float, (REALobject))                                      \
+  X(VariantToInt64, OWN, nullptr, 1, int64_t, (REALobject))                                     \
+  X(VariantToInt32, OWN, nullptr, 1, int32_t, (REALobject))                                     \
+  X(VariantHash, RETRY, nullptr, 1, uint32_t, (REALobject))                                     \
+  /* arrays: each *Proc entry hands out the accessor for one array */                           \
+  X(RuntimeUBound, ONCE, nullptr, 1, int32_t, (REALarray))                                      \
+  X(RuntimeArrayCreateSingleDimBoundedArray, ONCE, nullptr, 2, REALarray,                       \
+    (int32_t typeCode, int32_t upperBound))                                                     \
+  KDT_ARRAY_PROC_ENTRIES(X, PluginIntegerArray)                                                            \
+  KDT_ARRAY_PROC_ENTRIES(X, PluginStringArray)                                                             \
+  KDT_ARRAY_PROC_ENTRIES(X, PluginTextArray)                                                               \
+  KDT_ARRAY_PROC_ENTRIES(X, PluginObjectArray)                                                             \
+  KDT_ARRAY_PROC_ENTRIES(X, RuntimeArrayDirectGet)                                           \
+  /* strings */                                                                                 \
+  X(REALBuildString, ONCE, nullptr, 2, REALstring, (const void* bytes, int32_t length))         \
+  X(REALSetStringEncoding, ONCE, nullptr, 2, void, (REALstring, uint32_t encoding))             \
+  X(REALGetStringEncoding, ONCE, nullptr, 1, uint32_t, (REALstring))                            \
+  X(REALConvertString, ONCE, nullptr, 2, REALstring, (REALstring, uint32_t encoding))           \
+  X(PluginGetStringData, ONCE_FLAG, nullptr, 3, int32_t,                                        \
+    (REALstring, uint32_t encoding, StringDataRecord* out))                                     \
+  X(PluginDisposeStringData, ONCE, nullptr, 1, void, (StringDataRecord*))                       \
+  X(RuntimeStringCompare, ONCE, nullptr, 2, int32_t, (REALstring, REALstring))                  \
+  /* texts */                                                                                   \
+  X(PluginGetTextData, ONCE, nullptr, 3, TextDataRecord*,                                       \
+    (REALtext, const char* encodingName, int32_t flag))                                         \
+  X(PluginDisposeTextData, ONCE, nullptr, 1, void, (TextDataRecord*))                           \
+  X(PluginCompareText, ONCE, nullptr, 3, int32_t, (REALtext, REALtext, int32_t caseSensitive))
+// clang-format on
+
+// The function type of each entry, by the entry's name.
 namespace entry {
-using REALGetRBVersion = double (*)();
-using RegisterPluginVersion = void (*)(int32_t version);
-using PluginRegisterClass = void (*)(ClassRecord* record);
-using PluginNewInstance = REALobject (*)(const char* className);
-using REALLockObject = void (*)(REALobject);
-using REALUnlockObject = void (*)(REALobject);
-using REALLockString = void (*)(REALstring);
-using REALUnlockString = void (*)(REALstring);
-using PluginLockText = void (*)(REALtext);
-using PluginUnlockText = void (*)(REALtext);
-using RuntimeRaiseException = void (*)(REALobject exception);
-using REALSetPropValueString = int32_t (*)(REALobject, const char* name, REALstring value);
-using REALSetPropValueInteger = int32_t (*)(REALobject, const char* name, int32_t value);
-using REALLoadGlobalMethod = HostFunction (*)(const char* module, const char* declaration);
-using REALLoadObjectMethod = HostFunction (*)(REALobject, const char* declaration);
-using REALGetPropValueInt = int32_t (*)(REALobject, const char* name, int32_t* out);
-using REALGetPropValueString = int32_t (*)(REALobject, const char* name, REALstring* out);
-using REALGetPropValueInteger = int32_t (*)(REALobject, const char* name, int32_t* out);
-using REALGetPropValueDouble = int32_t (*)(REALobject, const char* name, double* out);
-using REALGetPropValueObject = int32_t (*)(REALobject, const char* name, REALobject* out);
-using REALGetPropValueInt64 = int32_t (*)(REALobject, const char* name, int64_t* out);
-using REALGetPropValueSingle = int32_t (*)(REALobject, const char* name, float* out);
-using PluginGetPropValueText = int32_t (*)(REALobject, const char* name, REALtext* out);
-using StringToVariant = REALobject (*)(REALstring);
-using IntegerToVariant = REALobject (*)(int32_t);
-using PluginNewVariantText = REALobject (*)(REALtext);
-using VariantToObject = REALobject (*)(REALobject);
-using VariantToString = REALstring (*)(REALobject);
-using VariantToText = REALtext (*)(REALobject);
-using VariantToDouble = double (*)(REALobject);
-using VariantToSingle = float (*)(REALobject);
-using VariantToInt64 = int64_t (*)(REALobject);
-using VariantToInt32 = int32_t (*)(REALobject);
-using VariantHash = uint32_t (*)(REALobject);
+#define KDT_ENTRY_TYPE(name, bind, fallback, arity, Result, Params) using name = Result(*) Params;
+KDT_HOST_ENTRY_LIST(KDT_ENTRY_TYPE)
+#undef KDT_ENTRY_TYPE
+// Host functions handed out by entries rather than named to the resolver.
 // "VarType(value As Variant) As Integer", loaded through REALLoadGlobalMethod.
 using VarTypeMethod = int32_t (*)(REALobject);
-using RuntimeUBound = int32_t (*)(REALarray);
-using RuntimeArrayCreateSingleDimBoundedArray = REALarray (*)(int32_t typeCode, int32_t upperBound);
-// The *ArrayGetProc/SetProc/InsertProc entries take the array and hand out the
-// accessor for it.  Accessors move one 32-bit element word.
-using ArrayAccessorLookup = HostFunction (*)(REALarray);
+// What the *ArrayGetProc/SetProc/InsertProc entries hand out for one array:
+// accessors that move one 32-bit element word.
 using ArrayGetAccessor = uint32_t (*)(REALarray, int32_t index);
 using ArraySetAccessor = void (*)(REALarray, uint32_t value, int32_t index);
 using ArrayInsertAccessor = void (*)(REALarray, int32_t index, uint32_t value);
-using REALBuildString = REALstring (*)(const void* bytes, int32_t length);
-using REALSetStringEncoding = void (*)(REALstring, uint32_t encoding);
-using REALGetStringEncoding = uint32_t (*)(REALstring);
-using REALConvertString = REALstring (*)(REALstring, uint32_t encoding);
-using PluginGetStringData = int32_t (*)(REALstring, uint32_t encoding, StringDataRecord* out);
-using PluginDisposeStringData = void (*)(StringDataRecord*);
-using RuntimeStringCompare = int32_t (*)(REALstring, REALstring);
-using PluginGetTextData = TextDataRecord* (*)(REALtext, const char* encodingName, int32_t flag);
-using PluginDisposeTextData = void (*)(TextDataRecord*);
-using PluginCompareText = int32_t (*)(REALtext, REALtext, int32_t caseSensitive);
 // Dictionary methods, loaded with REALLoadObjectMethod; the instance comes first.
 using DictionarySetValue = void (*)(REALobject dict, REALobject key, REALobject value);
 using DictionaryGetValue = REALobject (*)(REALobject dict, REALobject key);

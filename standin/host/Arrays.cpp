@@ -158,36 +158,25 @@ int32_t UBound(REALarray array) {
 }  // namespace
 
 void InstallArrayEntries() {
-  g_entryFunctions[k_RuntimeArrayCreateSingleDimBoundedArray] = Fn(&CreateArray);
-  g_entryFunctions[k_RuntimeUBound] = Fn(&UBound);
-  g_entryFunctions[k_PluginIntegerArrayGetProc] =
-      Fn(&Lookup<k_PluginIntegerArrayGetProc, kInteger, 0>);
-  g_entryFunctions[k_PluginStringArrayGetProc] =
-      Fn(&Lookup<k_PluginStringArrayGetProc, kString, 0>);
-  g_entryFunctions[k_PluginTextArrayGetProc] = Fn(&Lookup<k_PluginTextArrayGetProc, kText, 0>);
-  g_entryFunctions[k_PluginObjectArrayGetProc] =
-      Fn(&Lookup<k_PluginObjectArrayGetProc, kObject, 0>);
-  g_entryFunctions[k_PluginIntegerArraySetProc] =
-      Fn(&Lookup<k_PluginIntegerArraySetProc, kInteger, 1>);
-  g_entryFunctions[k_PluginStringArraySetProc] =
-      Fn(&Lookup<k_PluginStringArraySetProc, kString, 1>);
-  g_entryFunctions[k_PluginTextArraySetProc] = Fn(&Lookup<k_PluginTextArraySetProc, kText, 1>);
-  g_entryFunctions[k_PluginObjectArraySetProc] =
-      Fn(&Lookup<k_PluginObjectArraySetProc, kObject, 1>);
-  g_entryFunctions[k_PluginIntegerArrayInsertProc] =
-      Fn(&Lookup<k_PluginIntegerArrayInsertProc, kInteger, 2>);
-  g_entryFunctions[k_PluginStringArrayInsertProc] =
-      Fn(&Lookup<k_PluginStringArrayInsertProc, kString, 2>);
-  g_entryFunctions[k_PluginTextArrayInsertProc] =
-      Fn(&Lookup<k_PluginTextArrayInsertProc, kText, 2>);
-  g_entryFunctions[k_PluginObjectArrayInsertProc] =
-      Fn(&Lookup<k_PluginObjectArrayInsertProc, kObject, 2>);
-  g_entryFunctions[k_RuntimeArrayDirectGetGetProc] =
-      Fn(&Lookup<k_RuntimeArrayDirectGetGetProc, -1, 0>);
-  g_entryFunctions[k_RuntimeArrayDirectGetSetProc] =
-      Fn(&Lookup<k_RuntimeArrayDirectGetSetProc, -1, 1>);
-  g_entryFunctions[k_RuntimeArrayDirectGetInsertProc] =
-      Fn(&Lookup<k_RuntimeArrayDirectGetInsertProc, -1, 2>);
+  STANDIN_INSTALL(RuntimeArrayCreateSingleDimBoundedArray, &CreateArray);
+  STANDIN_INSTALL(RuntimeUBound, &UBound);
+  STANDIN_INSTALL(PluginIntegerArrayGetProc, &Lookup<k_PluginIntegerArrayGetProc, kInteger, 0>);
+  STANDIN_INSTALL(PluginStringArrayGetProc, &Lookup<k_PluginStringArrayGetProc, kString, 0>);
+  STANDIN_INSTALL(PluginTextArrayGetProc, &Lookup<k_PluginTextArrayGetProc, kText, 0>);
+  STANDIN_INSTALL(PluginObjectArrayGetProc, &Lookup<k_PluginObjectArrayGetProc, kObject, 0>);
+  STANDIN_INSTALL(PluginIntegerArraySetProc, &Lookup<k_PluginIntegerArraySetProc, kInteger, 1>);
+  STANDIN_INSTALL(PluginStringArraySetProc, &Lookup<k_PluginStringArraySetProc, kString, 1>);
+  STANDIN_INSTALL(PluginTextArraySetProc, &Lookup<k_PluginTextArraySetProc, kText, 1>);
+  STANDIN_INSTALL(PluginObjectArraySetProc, &Lookup<k_PluginObjectArraySetProc, kObject, 1>);
+  STANDIN_INSTALL(PluginIntegerArrayInsertProc,
+                  &Lookup<k_PluginIntegerArrayInsertProc, kInteger, 2>);
+  STANDIN_INSTALL(PluginStringArrayInsertProc, &Lookup<k_PluginStringArrayInsertProc, kString, 2>);
+  STANDIN_INSTALL(PluginTextArrayInsertProc, &Lookup<k_PluginTextArrayInsertProc, kText, 2>);
+  STANDIN_INSTALL(PluginObjectArrayInsertProc, &Lookup<k_PluginObjectArrayInsertProc, kObject, 2>);
+  STANDIN_INSTALL(RuntimeArrayDirectGetGetProc, &Lookup<k_RuntimeArrayDirectGetGetProc, -1, 0>);
+  STANDIN_INSTALL(RuntimeArrayDirectGetSetProc, &Lookup<k_RuntimeArrayDirectGetSetProc, -1, 1>);
+  STANDIN_INSTALL(RuntimeArrayDirectGetInsertProc,
+                  &Lookup<k_RuntimeArrayDirectGetInsertProc, -1, 2>);
 }
 
 }  // namespace detail

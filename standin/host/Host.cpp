@@ -38,8 +38,8 @@ kdt::HostFunction g_entryFunctions[kEntryCount] = {};
 namespace {
 
 const char* const kEntryNames[kEntryCount] = {
-#define STANDIN_NAME(name) #name,
-    STANDIN_ENTRIES(STANDIN_NAME)
+#define STANDIN_NAME(name, ...) #name,
+    KDT_HOST_ENTRY_LIST(STANDIN_NAME)
 #undef STANDIN_NAME
 };
 
@@ -238,15 +238,15 @@ void UnlockText(REALtext o) {
 }
 
 void InstallCoreEntries() {
-  g_entryFunctions[k_REALGetRBVersion] = Fn(&GetRBVersion);
-  g_entryFunctions[k_RegisterPluginVersion] = Fn(&RegisterPluginVersion);
-  g_entryFunctions[k_PluginRegisterClass] = Fn(&RegisterClass);
-  g_entryFunctions[k_REALLockObject] = Fn(&LockObject);
-  g_entryFunctions[k_REALUnlockObject] = Fn(&UnlockObject);
-  g_entryFunctions[k_REALLockString] = Fn(&LockString);
-  g_entryFunctions[k_REALUnlockString] = Fn(&UnlockString);
-  g_entryFunctions[k_PluginLockText] = Fn(&LockText);
-  g_entryFunctions[k_PluginUnlockText] = Fn(&UnlockText);
+  STANDIN_INSTALL(REALGetRBVersion, &GetRBVersion);
+  STANDIN_INSTALL(RegisterPluginVersion, &RegisterPluginVersion);
+  STANDIN_INSTALL(PluginRegisterClass, &RegisterClass);
+  STANDIN_INSTALL(REALLockObject, &LockObject);
+  STANDIN_INSTALL(REALUnlockObject, &UnlockObject);
+  STANDIN_INSTALL(REALLockString, &LockString);
+  STANDIN_INSTALL(REALUnlockString, &UnlockString);
+  STANDIN_INSTALL(PluginLockText, &LockText);
+  STANDIN_INSTALL(PluginUnlockText, &UnlockText);
 }
 
 void* LoadPlugin(const std::string& path, std::string* copy) {

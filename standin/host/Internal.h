@@ -14,77 +14,12 @@
 
 #include "standin/host/Host.h"
 
-// Every host entry the resolver knows, by name.
-#define STANDIN_ENTRIES(X)                   \
-  X(REALGetRBVersion)                        \
-  X(RegisterPluginVersion)                   \
-  X(PluginRegisterClass)                     \
-  X(PluginNewInstance)                       \
-  X(REALLockObject)                          \
-  X(REALUnlockObject)                        \
-  X(REALLockString)                          \
-  X(REALUnlockString)                        \
-  X(PluginLockText)                          \
-  X(PluginUnlockText)                        \
-  X(RuntimeRaiseException)                   \
-  X(REALSetPropValueString)                  \
-  X(REALSetPropValueInteger)                 \
-  X(REALSetPropValueInt)                     \
-  X(REALLoadGlobalMethod)                    \
-  X(REALLoadObjectMethod)                    \
-  X(REALGetPropValueInt)                     \
-  X(REALGetPropValueInteger)                 \
-  X(REALGetPropValueString)                  \
-  X(REALGetPropValueDouble)                  \
-  X(REALGetPropValueObject)                  \
-  X(REALGetPropValueInt64)                   \
-  X(REALGetPropValueSingle)                  \
-  X(PluginGetPropValueText)                  \
-  X(StringToVariant)                         \
-  X(IntegerToVariant)                        \
-  X(Int32ToVariant)                          \
-  X(PluginNewVariantText)                    \
-  X(VariantToObject)                         \
-  X(VariantToString)                         \
-  X(VariantToText)                           \
-  X(VariantToDouble)                         \
-  X(VariantToSingle)                         \
-  X(VariantToInt64)                          \
-  X(VariantToInt32)                          \
-  X(VariantHash)                             \
-  X(RuntimeUBound)                           \
-  X(RuntimeArrayCreateSingleDimBoundedArray) \
-  X(PluginIntegerArrayGetProc)               \
-  X(PluginStringArrayGetProc)                \
-  X(PluginTextArrayGetProc)                  \
-  X(PluginObjectArrayGetProc)                \
-  X(PluginIntegerArraySetProc)               \
-  X(PluginStringArraySetProc)                \
-  X(PluginTextArraySetProc)                  \
-  X(PluginObjectArraySetProc)                \
-  X(PluginIntegerArrayInsertProc)            \
-  X(PluginStringArrayInsertProc)             \
-  X(PluginTextArrayInsertProc)               \
-  X(PluginObjectArrayInsertProc)             \
-  X(RuntimeArrayDirectGetGetProc)            \
-  X(RuntimeArrayDirectGetSetProc)            \
-  X(RuntimeArrayDirectGetInsertProc)         \
-  X(REALBuildString)                         \
-  X(REALSetStringEncoding)                   \
-  X(REALGetStringEncoding)                   \
-  X(REALConvertString)                       \
-  X(PluginGetStringData)                     \
-  X(PluginDisposeStringData)                 \
-  X(RuntimeStringCompare)                    \
-  X(PluginGetTextData)                       \
-  X(PluginDisposeTextData)                   \
-  X(PluginCompareText)
-
 namespace standin::detail {
 
+// Every host entry the resolver knows: the library's own list, by name.
 enum Entry : int {
-#define STANDIN_ENUM(name) k_##name,
-  STANDIN_ENTRIES(STANDIN_ENUM)
+#define STANDIN_ENUM(name, ...) k_##name,
+  KDT_HOST_ENTRY_LIST(STANDIN_ENUM)
 #undef STANDIN_ENUM
       kEntryCount,
   // Host functions handed out by the entries above; counted, but not names
@@ -111,6 +46,9 @@ kdt::HostFunction AllocationGateFunction();
 
 // A host function as the library receives it.
 #define Fn(...) (reinterpret_cast<::kdt::HostFunction>(__VA_ARGS__))
+// Installs the implementation of entry `name`, which must have the entry's type.
+#define STANDIN_INSTALL(name, ...) \
+  (g_entryFunctions[k_##name] = Fn(static_cast<::kdt::entry::name>(__VA_ARGS__)))
 
 enum class Kind : uint8_t { String, Text, Instance, Exception, Dictionary, Variant, Array };
 enum KindMask : unsigned {

@@ -592,41 +592,36 @@ std::string DescribeVariant(const Host::State& s, const VariantValue* v) {
 }
 
 void InstallObjectEntries() {
-  g_entryFunctions[k_PluginNewInstance] = Fn(&NewInstanceEntry);
-  g_entryFunctions[k_RuntimeRaiseException] = Fn(&RaiseException);
-  g_entryFunctions[k_REALSetPropValueString] = Fn(&SetPropString);
-  g_entryFunctions[k_REALSetPropValueInteger] = Fn(&SetPropValueInteger);
-  g_entryFunctions[k_REALSetPropValueInt] = Fn(&SetPropValueInt);
-  g_entryFunctions[k_REALLoadGlobalMethod] = Fn(&LoadGlobalMethod);
-  g_entryFunctions[k_REALLoadObjectMethod] = Fn(&LoadObjectMethod);
-  g_entryFunctions[k_REALGetPropValueInt] =
-      Fn(&GetProp<k_REALGetPropValueInt, Want::Integer, int32_t>);
-  g_entryFunctions[k_REALGetPropValueInteger] =
-      Fn(&GetProp<k_REALGetPropValueInteger, Want::Integer, int32_t>);
-  g_entryFunctions[k_REALGetPropValueString] =
-      Fn(&GetProp<k_REALGetPropValueString, Want::String, REALstring>);
-  g_entryFunctions[k_REALGetPropValueDouble] =
-      Fn(&GetProp<k_REALGetPropValueDouble, Want::Double, double>);
-  g_entryFunctions[k_REALGetPropValueObject] =
-      Fn(&GetProp<k_REALGetPropValueObject, Want::Object, REALobject>);
-  g_entryFunctions[k_REALGetPropValueInt64] =
-      Fn(&GetProp<k_REALGetPropValueInt64, Want::Int64, int64_t>);
-  g_entryFunctions[k_REALGetPropValueSingle] =
-      Fn(&GetProp<k_REALGetPropValueSingle, Want::Single, float>);
-  g_entryFunctions[k_PluginGetPropValueText] =
-      Fn(&GetProp<k_PluginGetPropValueText, Want::Text, REALtext>);
-  g_entryFunctions[k_StringToVariant] = Fn(&StringToVariant);
-  g_entryFunctions[k_IntegerToVariant] = Fn(&IntegerToVariant);
-  g_entryFunctions[k_Int32ToVariant] = Fn(&Int32ToVariant);
-  g_entryFunctions[k_PluginNewVariantText] = Fn(&TextToVariant);
-  g_entryFunctions[k_VariantToObject] = Fn(&VariantTo<k_VariantToObject, Want::Object, REALobject>);
-  g_entryFunctions[k_VariantToString] = Fn(&VariantTo<k_VariantToString, Want::String, REALstring>);
-  g_entryFunctions[k_VariantToText] = Fn(&VariantTo<k_VariantToText, Want::Text, REALtext>);
-  g_entryFunctions[k_VariantToDouble] = Fn(&VariantTo<k_VariantToDouble, Want::Double, double>);
-  g_entryFunctions[k_VariantToSingle] = Fn(&VariantTo<k_VariantToSingle, Want::Single, float>);
-  g_entryFunctions[k_VariantToInt64] = Fn(&VariantTo<k_VariantToInt64, Want::Int64, int64_t>);
-  g_entryFunctions[k_VariantToInt32] = Fn(&VariantTo<k_VariantToInt32, Want::Integer, int32_t>);
-  g_entryFunctions[k_VariantHash] = Fn(&VariantHashEntry);
+  STANDIN_INSTALL(PluginNewInstance, &NewInstanceEntry);
+  STANDIN_INSTALL(RuntimeRaiseException, &RaiseException);
+  STANDIN_INSTALL(REALSetPropValueString, &SetPropString);
+  STANDIN_INSTALL(REALSetPropValueInteger, &SetPropValueInteger);
+  STANDIN_INSTALL(REALSetPropValueInt, &SetPropValueInt);
+  STANDIN_INSTALL(REALLoadGlobalMethod, &LoadGlobalMethod);
+  STANDIN_INSTALL(REALLoadObjectMethod, &LoadObjectMethod);
+  STANDIN_INSTALL(REALGetPropValueInt, &GetProp<k_REALGetPropValueInt, Want::Integer, int32_t>);
+  STANDIN_INSTALL(REALGetPropValueInteger,
+                  &GetProp<k_REALGetPropValueInteger, Want::Integer, int32_t>);
+  STANDIN_INSTALL(REALGetPropValueString,
+                  &GetProp<k_REALGetPropValueString, Want::String, REALstring>);
+  STANDIN_INSTALL(REALGetPropValueDouble, &GetProp<k_REALGetPropValueDouble, Want::Double, double>);
+  STANDIN_INSTALL(REALGetPropValueObject,
+                  &GetProp<k_REALGetPropValueObject, Want::Object, REALobject>);
+  STANDIN_INSTALL(REALGetPropValueInt64, &GetProp<k_REALGetPropValueInt64, Want::Int64, int64_t>);
+  STANDIN_INSTALL(REALGetPropValueSingle, &GetProp<k_REALGetPropValueSingle, Want::Single, float>);
+  STANDIN_INSTALL(PluginGetPropValueText, &GetProp<k_PluginGetPropValueText, Want::Text, REALtext>);
+  STANDIN_INSTALL(StringToVariant, &StringToVariant);
+  STANDIN_INSTALL(IntegerToVariant, &IntegerToVariant);
+  STANDIN_INSTALL(Int32ToVariant, &Int32ToVariant);
+  STANDIN_INSTALL(PluginNewVariantText, &TextToVariant);
+  STANDIN_INSTALL(VariantToObject, &VariantTo<k_VariantToObject, Want::Object, REALobject>);
+  STANDIN_INSTALL(VariantToString, &VariantTo<k_VariantToString, Want::String, REALstring>);
+  STANDIN_INSTALL(VariantToText, &VariantTo<k_VariantToText, Want::Text, REALtext>);
+  STANDIN_INSTALL(VariantToDouble, &VariantTo<k_VariantToDouble, Want::Double, double>);
+  STANDIN_INSTALL(VariantToSingle, &VariantTo<k_VariantToSingle, Want::Single, float>);
+  STANDIN_INSTALL(VariantToInt64, &VariantTo<k_VariantToInt64, Want::Int64, int64_t>);
+  STANDIN_INSTALL(VariantToInt32, &VariantTo<k_VariantToInt32, Want::Integer, int32_t>);
+  STANDIN_INSTALL(VariantHash, &VariantHashEntry);
 }
 
 }  // namespace detail

@@ -237,16 +237,16 @@ int32_t CompareText(REALtext a, REALtext b, int32_t caseSensitive) {
 }  // namespace
 
 void InstallValueEntries() {
-  g_entryFunctions[k_REALBuildString] = Fn(&BuildString);
-  g_entryFunctions[k_REALSetStringEncoding] = Fn(&SetStringEncoding);
-  g_entryFunctions[k_REALGetStringEncoding] = Fn(&GetStringEncoding);
-  g_entryFunctions[k_REALConvertString] = Fn(&ConvertString);
-  g_entryFunctions[k_PluginGetStringData] = Fn(&GetStringData);
-  g_entryFunctions[k_PluginDisposeStringData] = Fn(&DisposeStringData);
-  g_entryFunctions[k_RuntimeStringCompare] = Fn(&StringCompare);
-  g_entryFunctions[k_PluginGetTextData] = Fn(&GetTextData);
-  g_entryFunctions[k_PluginDisposeTextData] = Fn(&DisposeTextData);
-  g_entryFunctions[k_PluginCompareText] = Fn(&CompareText);
+  STANDIN_INSTALL(REALBuildString, &BuildString);
+  STANDIN_INSTALL(REALSetStringEncoding, &SetStringEncoding);
+  STANDIN_INSTALL(REALGetStringEncoding, &GetStringEncoding);
+  STANDIN_INSTALL(REALConvertString, &ConvertString);
+  STANDIN_INSTALL(PluginGetStringData, &GetStringData);
+  STANDIN_INSTALL(PluginDisposeStringData, &DisposeStringData);
+  STANDIN_INSTALL(RuntimeStringCompare, &StringCompare);
+  STANDIN_INSTALL(PluginGetTextData, &GetTextData);
+  STANDIN_INSTALL(PluginDisposeTextData, &DisposeTextData);
+  STANDIN_INSTALL(PluginCompareText, &CompareText);
 }
 
 }  // namespace detail
