@@ -16,7 +16,7 @@ namespace kdt {
 constexpr bool kTextGated[kClassCount] = {KDT_CONTAINER_MEMBERS(KDT_TEXT_GATED)};
 #undef KDT_TEXT_GATED
 
-void CollectFamilyClassRecords(ClassRecordSink& sink) {
+void CollectFamilyClassRecords(ClassRecordSink& sink) noexcept {
   ProvideContainerClassRecords(sink);
 }
 
@@ -35,14 +35,11 @@ size_t RegisterClassesInOrder(const ClassRecordSink& available) {
 }
 
 void RegisterFamilyClasses() {
-  // Runs inside the host's loading call, where nothing may be thrown back:
-  // if the families cannot even build their records, no class is registered.
-  try {
-    ClassRecordSink available;
-    CollectFamilyClassRecords(available);
-    RegisterClassesInOrder(available);
-  } catch (...) {
-  }
+  // The records have their places in static storage: collecting them
+  // allocates nothing and cannot fail.
+  ClassRecordSink available;
+  CollectFamilyClassRecords(available);
+  RegisterClassesInOrder(available);
 }
 
 }  // namespace kdt

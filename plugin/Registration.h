@@ -9,29 +9,31 @@
 #pragma once
 
 #include <cstddef>
-#include <vector>
 
 #include "plugin/host/HostTypes.h"
 
 namespace kdt {
 
+constexpr size_t kClassCount = 52;
+
 class ClassRecordSink {
  public:
-  void Add(ClassRecord* record) { records_.push_back(record); }
+  void Add(ClassRecord* record) noexcept {
+    if (size_ < kClassCount) records_[size_++] = record;
+  }
   ClassRecord* at(size_t i) const { return records_[i]; }
-  size_t size() const { return records_.size(); }
+  size_t size() const { return size_; }
 
  private:
-  std::vector<ClassRecord*> records_;
+  ClassRecord* records_[kClassCount] = {};
+  size_t size_ = 0;
 };
 
 // Adds the records of every member of the member table.
-void ProvideContainerClassRecords(ClassRecordSink& sink);
-
-constexpr size_t kClassCount = 52;
+void ProvideContainerClassRecords(ClassRecordSink& sink) noexcept;
 
 // Adds the records of every container class and its iterator class.
-void CollectFamilyClassRecords(ClassRecordSink& sink);
+void CollectFamilyClassRecords(ClassRecordSink& sink) noexcept;
 
 // Registers the records of `available` in table order: the Text-gated classes
 // first, and only when the host has the Text type (HostHasText), then

@@ -5,16 +5,18 @@
 // key (or element) type word and {V} for the value type word.  Each member
 // class then gets its own record with the words of its row substituted, so a
 // wrong type word is a one-line fix in the member table.  A row may hold for
-// some members only (When), and the storage's own rows go where the shape's
-// table puts the kStorageRows marker.
+// some members only (When), or stand for a table of rows shared by several
+// (the engine's, the storage's).  The tables are constant and every record
+// has its place sized by the compiler, so registration allocates nothing.
 //
 // Every function a row hands to the host runs under GuardedCall: no C++
 // exception ever unwinds into the host.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <type_traits>
-#include <vector>
 
 #include "errors/Exceptions.h"
 #include "plugin/host/HostTypes.h"
@@ -28,25 +30,12 @@ struct TypeWords {
   const char* valueWord;
 };
 
-struct PropertySpec {
-  const char* name;
-  const char* type;
-  HostFunction getter;            // StandardGetter() for the host-read byte
-  uint32_t standardGetterOffset;  // offset of that byte in the instance data
-};
-
-struct MethodSpec {
-  const char* pattern;
-  HostFunction function;
-  HostFunction setter;  // assignment function, or null
-};
-
-// Which members a row is for.
+// Which members a row is for, or a row that stands for other rows.
 enum class When : uint8_t {
   kAlways,
   kCaseModes,        // keys with a case mode (not Integer)
   kVariantElements,  // Variant keys or elements
-  kStorageRows,      // marker: the storage's rows go here
+  kRows,             // the rows it points to go here (none when it points nowhere)
 };
 
 // What the conditions of the rows ask about a member.
@@ -55,42 +44,169 @@ struct MemberFacts {
   bool variantElements;
 };
 
+constexpr bool Holds(When when, const MemberFacts& facts) {
+  return when == When::kCaseModes         ? facts.caseModes
+         : when == When::kVariantElements ? facts.variantElements
+                                          : true;
+}
+
+// Gives the function a row hands to the host: an instantiation of Guarded
+// (or StandardGetter).  Rows keep the maker, not the function, because only
+// a function address made by a cast is what the host takes, and a cast is
+// not allowed in a table built by the compiler.
+using FunctionMaker = HostFunction (*)();
+
 struct PropertyRow {
-  PropertyRow(const char* name, const char* type, HostFunction getter, uint32_t offset = 0,
-              When when = When::kAlways)
-      : when(when), spec{name, type, getter, offset} {}
-  explicit PropertyRow(When marker) : when(marker), spec{} {}
+  constexpr PropertyRow(const char* name, const char* type, FunctionMaker getter,
+                        uint32_t offset = 0, When when = When::kAlways)
+      : when(when), name(name), type(type), getter(getter), standardGetterOffset(offset) {}
+  template <size_t N>
+  constexpr explicit PropertyRow(const PropertyRow (&rows)[N])
+      : when(When::kRows), rows(rows), count(N) {}
+  constexpr PropertyRow() : when(When::kRows) {}
   When when;
-  PropertySpec spec;
+  const char* name = nullptr;
+  const char* type = nullptr;
+  FunctionMaker getter = nullptr;
+  uint32_t standardGetterOffset = 0;  // offset of the host-read byte
+  const PropertyRow* rows = nullptr;
+  size_t count = 0;
 };
 
 struct MethodRow {
-  MethodRow(const char* pattern, HostFunction function, HostFunction setter = nullptr)
-      : when(When::kAlways), spec{pattern, function, setter} {}
-  MethodRow(When when, const char* pattern, HostFunction function)
-      : when(when), spec{pattern, function, nullptr} {}
-  explicit MethodRow(When marker) : when(marker), spec{} {}
+  constexpr MethodRow(const char* pattern, FunctionMaker function, FunctionMaker setter = nullptr)
+      : when(When::kAlways), pattern(pattern), function(function), setter(setter) {}
+  constexpr MethodRow(When when, const char* pattern, FunctionMaker function)
+      : when(when), pattern(pattern), function(function) {}
+  template <size_t N>
+  constexpr explicit MethodRow(const MethodRow (&rows)[N])
+      : when(When::kRows), rows(rows), count(N) {}
+  constexpr MethodRow() : when(When::kRows) {}
   When when;
-  MethodSpec spec;
+  const char* pattern = nullptr;
+  FunctionMaker function = nullptr;
+  FunctionMaker setter = nullptr;  // assignment function, or null
+  const MethodRow* rows = nullptr;
+  size_t count = 0;
 };
 
-// The rows of `shape` that hold for the member, with `storage` in place of
-// the marker, which every shape's table has.
-std::vector<PropertySpec> SelectRows(const std::vector<PropertyRow>& shape,
-                                     const std::vector<PropertyRow>& storage,
-                                     const MemberFacts& facts);
-std::vector<MethodSpec> SelectRows(const std::vector<MethodRow>& shape,
-                                   const std::vector<MethodRow>& storage, const MemberFacts& facts);
+// Calls f with each row of the table that holds for the member, in order,
+// the rows a kRows row points to in its place.
+template <typename Row, typename F>
+constexpr void ForEachRow(const Row* rows, size_t count, const MemberFacts& facts, F&& f) {
+  for (size_t i = 0; i < count; ++i) {
+    if (rows[i].when == When::kRows) {
+      ForEachRow(rows[i].rows, rows[i].count, facts, f);
+    } else if (Holds(rows[i].when, facts)) {
+      f(rows[i]);
+    }
+  }
+}
 
-// Returns a record in static storage (it, its arrays and strings live for the
-// life of the process, as the host keeps pointers into them).
-ClassRecord* BuildClassRecord(const TypeWords& words, uint32_t dataSize, HostFunction destructor,
-                              const std::vector<PropertySpec>& properties,
-                              const std::vector<MethodSpec>& methods);
+// The word a pattern's "{x}" stands for, or null when it is no placeholder.
+constexpr const char* PlaceholderWord(const char* p, const TypeWords& words) {
+  if (p[0] != '{' || p[1] == '\0' || p[2] != '}') return nullptr;
+  switch (p[1]) {
+    case 'C':
+      return words.className;
+    case 'I':
+      return words.iteratorName;
+    case 'K':
+      return words.keyWord;
+    case 'V':
+      return words.valueWord;
+    default:
+      return nullptr;
+  }
+}
 
-// The declaration with the row's words put in; the text is interned for the
-// life of the process.
-const char* ExpandDeclaration(const char* pattern, const TypeWords& words);
+// Writes the declaration with the words put in, and its terminating zero, at
+// `out` (when not null); returns how many bytes that takes.
+constexpr size_t ExpandDeclaration(const char* pattern, const TypeWords& words, char* out) {
+  size_t size = 0;
+  for (const char* p = pattern; *p != '\0'; ++p) {
+    const char* word = PlaceholderWord(p, words);
+    if (word == nullptr) {
+      if (out != nullptr) out[size] = *p;
+      ++size;
+      continue;
+    }
+    for (; *word != '\0'; ++word, ++size) {
+      if (out != nullptr) out[size] = *word;
+    }
+    p += 2;
+  }
+  if (out != nullptr) out[size] = '\0';
+  return size + 1;
+}
+
+// The tables of one class (the container's or the iterator's), sized by the
+// compiler: `Tables` gives kWords, kFacts, kProperties and kMethods.
+template <typename Tables>
+class StaticClassRecord {
+  static constexpr size_t CountProperties() {
+    size_t n = 0;
+    ForEachRow(Tables::kProperties, std::size(Tables::kProperties), Tables::kFacts,
+               [&](const PropertyRow&) { ++n; });
+    return n;
+  }
+  static constexpr size_t CountMethods() {
+    size_t n = 0;
+    ForEachRow(Tables::kMethods, std::size(Tables::kMethods), Tables::kFacts,
+               [&](const MethodRow&) { ++n; });
+    return n;
+  }
+  static constexpr size_t CountText() {
+    size_t n = 0;
+    ForEachRow(Tables::kMethods, std::size(Tables::kMethods), Tables::kFacts,
+               [&](const MethodRow& row) {
+                 n += ExpandDeclaration(row.pattern, Tables::kWords, nullptr);
+               });
+    return n;
+  }
+  // One spare entry each: an array may not be empty.
+  static inline PropertyRecord properties_[CountProperties() + 1];
+  static inline MethodRecord methods_[CountMethods() + 1];
+  static inline char text_[CountText()];
+  static inline ClassRecord record_;
+
+ public:
+  // The record, filled in place: the host keeps pointers into it for the
+  // life of the process.  Nothing is allocated, so nothing can fail.
+  static ClassRecord* Fill(uint32_t dataSize, HostFunction destructor) noexcept;
+};
+
+// Fills `record` and the arrays it points to from the tables.
+void FillClassRecord(ClassRecord& record, const TypeWords& words, uint32_t dataSize,
+                     HostFunction destructor, PropertyRecord* properties, size_t propertyCount,
+                     MethodRecord* methods, size_t methodCount) noexcept;
+
+template <typename Tables>
+ClassRecord* StaticClassRecord<Tables>::Fill(uint32_t dataSize, HostFunction destructor) noexcept {
+  size_t p = 0;
+  ForEachRow(Tables::kProperties, std::size(Tables::kProperties), Tables::kFacts,
+             [&](const PropertyRow& row) {
+               PropertyRecord& r = properties_[p++];
+               r = PropertyRecord{};
+               r.name = row.name;
+               r.type = row.type;
+               r.getter = row.getter();
+               r.standardGetterOffset = row.standardGetterOffset;
+             });
+  size_t m = 0;
+  char* text = text_;
+  ForEachRow(Tables::kMethods, std::size(Tables::kMethods), Tables::kFacts,
+             [&](const MethodRow& row) {
+               MethodRecord& r = methods_[m++];
+               r = MethodRecord{};
+               r.function = row.function();
+               r.setter = row.setter != nullptr ? row.setter() : nullptr;
+               r.declaration = text;
+               text += ExpandDeclaration(row.pattern, Tables::kWords, text);
+             });
+  FillClassRecord(record_, Tables::kWords, dataSize, destructor, properties_, p, methods_, m);
+  return &record_;
+}
 
 template <typename F>
 HostFunction AsHostFunction(F* function) {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "containers/engine/ClassBuilder.h"
+#include "containers/engine/StorageRows.h"
 #include "containers/shape/Shapes.h"
 #include "containers/storage/Positions.h"
 #include "errors/Exceptions.h"
@@ -247,60 +248,50 @@ class Container {
     return ComparePositions(self, other, false, Shape::kNotEqualNil);
   }
 
-  // The method rows maps and sets share, put between rows of their own:
-  // `before`, the positions and keyed removal, `after`.
-  static std::vector<MethodRow> MethodsAround(std::initializer_list<MethodRow> before,
-                                              std::initializer_list<MethodRow> after) {
-    std::vector<MethodRow> rows(before);
-    rows.insert(rows.end(), {
-                                {"first as {I}", Guarded<&First>()},
-                                {"last as {I}", Guarded<&Last>()},
-                                {"Remove(pos as {I})", Guarded<&RemoveAt>()},
-                                {"Remove(first as {I}, last as {I})", Guarded<&RemoveRange>()},
-                                {"Remove(key as {K}) as integer", Guarded<&RemoveKey>()},
-                                {"CountKey(key as {K}) as integer", Guarded<&CountKey>()},
-                                {"find(key as {K}) as {I}", Guarded<&Find>()},
-                            });
-    rows.insert(rows.end(), after);
-    rows.emplace_back(When::kStorageRows);
-    return rows;
-  }
-  // The iterator rows: moving, the key, `value` (maps), comparing.
-  static std::vector<MethodRow> IteratorMethodsWith(std::initializer_list<MethodRow> value) {
-    std::vector<MethodRow> rows = {{"MoveNext", Guarded<&IteratorMoveNext>()},
-                                   {"Key as {K}", Guarded<&IteratorKey>()}};
-    rows.insert(rows.end(), value);
-    rows.insert(rows.end(),
-                {
-                    {"isEqual(other as {I}) as boolean", Guarded<&IteratorIsEqual>()},
-                    {"isNotEqual(other as {I}) as boolean", Guarded<&IteratorIsNotEqual>()},
-                    MethodRow(When::kStorageRows),
-                });
-    return rows;
-  }
+  // The method rows maps and sets share: positions and keyed removal, and
+  // the storage's own rows.
+  static constexpr MethodRow kPositionRows[] = {
+      {"first as {I}", Guarded<&First>},
+      {"last as {I}", Guarded<&Last>},
+      {"Remove(pos as {I})", Guarded<&RemoveAt>},
+      {"Remove(first as {I}, last as {I})", Guarded<&RemoveRange>},
+      {"Remove(key as {K}) as integer", Guarded<&RemoveKey>},
+      {"CountKey(key as {K}) as integer", Guarded<&CountKey>},
+      {"find(key as {K}) as {I}", Guarded<&Find>},
+  };
+  static constexpr MethodRow kStorageMethods = StorageRows<Storage>::template kMethods<Container>;
+  // The iterator rows before a map's `value` (moving, the key) and after it.
+  static constexpr MethodRow kIteratorMoveAndKey[] = {
+      {"MoveNext", Guarded<&IteratorMoveNext>},
+      {"Key as {K}", Guarded<&IteratorKey>},
+  };
+  static constexpr MethodRow kIteratorCompare[] = {
+      {"isEqual(other as {I}) as boolean", Guarded<&IteratorIsEqual>},
+      {"isNotEqual(other as {I}) as boolean", Guarded<&IteratorIsNotEqual>},
+      StorageRows<Storage>::template kIteratorMethods<Container>,
+  };
 
   // The properties of every container class; the shapes declare the methods.
-  static std::vector<PropertyRow> Properties() {
-    return {
-        {"CaseSensitive", "Boolean", StandardGetter(), offsetof(Data, caseSensitive),
-         When::kCaseModes},
-        {"MaxSize", "Integer", Guarded<&MaxSize>()},
-        {"Count", "Integer", Guarded<&Count>()},
-        PropertyRow(When::kStorageRows),
-        {"Empty", "Boolean", Guarded<&Empty>()},
-    };
-  }
+  static constexpr PropertyRow kProperties[] = {
+      {"CaseSensitive", "Boolean", &StandardGetter, offsetof(Data, caseSensitive),
+       When::kCaseModes},
+      {"MaxSize", "Integer", Guarded<&MaxSize>},
+      {"Count", "Integer", Guarded<&Count>},
+      StorageRows<Storage>::template kProperties<Container>,
+      {"Empty", "Boolean", Guarded<&Empty>},
+  };
+  static constexpr MemberFacts kFacts{kHasCaseModes, kVariantElements};
 
  protected:
   // One of two method rows by the key kind: keys with a case mode take the
   // first declaration and function, Integer keys the second.  Only the
   // function the member registers is made.
   template <auto WithCase, auto Plain>
-  static MethodRow ByCase(const char* withCase, const char* plain) {
+  static constexpr MethodRow ByCase(const char* withCase, const char* plain) {
     if constexpr (kHasCaseModes) {
-      return {withCase, Guarded<WithCase>()};
+      return {withCase, Guarded<WithCase>};
     } else {
-      return {plain, Guarded<Plain>()};
+      return {plain, Guarded<Plain>};
     }
   }
 

@@ -2,8 +2,6 @@
 // hash tables show their bucket count, trees their bounds and a way back.
 #pragma once
 
-#include <vector>
-
 #include "containers/engine/ClassBuilder.h"
 #include "containers/storage/HashStorage.h"
 #include "containers/storage/TreeStorage.h"
@@ -13,39 +11,35 @@ namespace kdt {
 template <typename Storage>
 struct StorageRows;
 
+// Each gives, for the engine class C, one row standing for its properties,
+// its container methods and its iterator methods.
 template <>
 struct StorageRows<HashStorage> {
   template <typename C>
-  static std::vector<PropertyRow> Properties() {
-    return {{"BinCount", "Integer", Guarded<&C::BinCount>()}};
-  }
+  static constexpr PropertyRow kPropertyRows[] = {{"BinCount", "Integer", Guarded<&C::BinCount>}};
   template <typename C>
-  static std::vector<MethodRow> Methods() {
-    return {};
-  }
+  static constexpr PropertyRow kProperties = PropertyRow(kPropertyRows<C>);
   template <typename C>
-  static std::vector<MethodRow> IteratorMethods() {
-    return {};
-  }
+  static constexpr MethodRow kMethods = MethodRow();
+  template <typename C>
+  static constexpr MethodRow kIteratorMethods = MethodRow();
 };
 
 template <bool Ascending, bool Indexed>
 struct StorageRows<TreeStorage<Ascending, Indexed>> {
   template <typename C>
-  static std::vector<PropertyRow> Properties() {
-    return {};
-  }
+  static constexpr PropertyRow kProperties = PropertyRow();
   template <typename C>
-  static std::vector<MethodRow> Methods() {
-    return {
-        {"LowerBound(key as {K}) as {I}", Guarded<&C::LowerBound>()},
-        {"UpperBound(key as {K}) as {I}", Guarded<&C::UpperBound>()},
-    };
-  }
+  static constexpr MethodRow kMethodRows[] = {
+      {"LowerBound(key as {K}) as {I}", Guarded<&C::LowerBound>},
+      {"UpperBound(key as {K}) as {I}", Guarded<&C::UpperBound>},
+  };
   template <typename C>
-  static std::vector<MethodRow> IteratorMethods() {
-    return {{"MovePrev", Guarded<&C::IteratorMovePrev>()}};
-  }
+  static constexpr MethodRow kMethods = MethodRow(kMethodRows<C>);
+  template <typename C>
+  static constexpr MethodRow kIteratorMethodRows[] = {{"MovePrev", Guarded<&C::IteratorMovePrev>}};
+  template <typename C>
+  static constexpr MethodRow kIteratorMethods = MethodRow(kIteratorMethodRows<C>);
 };
 
 }  // namespace kdt

@@ -7,7 +7,6 @@
 #include <type_traits>
 
 #include "containers/engine/ClassBuilder.h"
-#include "containers/engine/StorageRows.h"
 #include "containers/members/Members.h"
 #include "containers/shape/MapClass.h"
 #include "containers/shape/SetClass.h"
@@ -47,31 +46,40 @@ template <typename Member>
 using ClassOf = std::conditional_t<std::is_same_v<typename Member::Shape, MapShape>,
                                    MapClass<Member>, SetClass<Member>>;
 
+// The tables of a member's container class and of its iterator class.
 template <typename Member>
-void AddMember(ClassRecordSink& sink) {
+struct ContainerTables {
   using C = ClassOf<Member>;
-  using Rows = StorageRows<typename Member::Storage>;
-  const MemberFacts facts{C::kHasCaseModes, C::kVariantElements};
-  const TypeWords& words = Member::kWords;
+  static constexpr const TypeWords& kWords = Member::kWords;
+  static constexpr MemberFacts kFacts = C::kFacts;
+  static constexpr const auto& kProperties = C::kProperties;
+  static constexpr const auto& kMethods = C::kMethods;
+};
+template <typename Member>
+struct IteratorTables {
+  using C = ClassOf<Member>;
+  static constexpr TypeWords kWords{Member::kWords.iteratorName, Member::kWords.iteratorName,
+                                    Member::kWords.keyWord, Member::kWords.valueWord};
+  static constexpr MemberFacts kFacts = C::kFacts;
+  static constexpr PropertyRow kProperties[] = {PropertyRow()};
+  static constexpr const auto& kMethods = C::kIteratorMethods;
+};
 
-  Records<Member>::container =
-      BuildClassRecord(words, sizeof(typename Container<Member>::Data), AsHostFunction(&C::Destroy),
-                       SelectRows(C::Properties(), Rows::template Properties<C>(), facts),
-                       SelectRows(C::Methods(), Rows::template Methods<C>(), facts));
+template <typename Member>
+void AddMember(ClassRecordSink& sink) noexcept {
+  using C = ClassOf<Member>;
+  Records<Member>::container = StaticClassRecord<ContainerTables<Member>>::Fill(
+      sizeof(typename Container<Member>::Data), AsHostFunction(&C::Destroy));
   sink.Add(Records<Member>::container);
-
-  const TypeWords iteratorWords{words.iteratorName, words.iteratorName, words.keyWord,
-                                words.valueWord};
-  Records<Member>::iterator = BuildClassRecord(
-      iteratorWords, sizeof(IteratorData), nullptr, {},
-      SelectRows(C::IteratorMethods(), Rows::template IteratorMethods<C>(), facts));
+  Records<Member>::iterator =
+      StaticClassRecord<IteratorTables<Member>>::Fill(sizeof(IteratorData), nullptr);
   sink.Add(Records<Member>::iterator);
 }
 
 // Adds the records of the given row when it lies in [First, Last); the rows
 // outside are not instantiated.
 template <int First, int Last>
-void AddRowIn(int row, ClassRecordSink& sink) {
+void AddRowIn(int row, ClassRecordSink& sink) noexcept {
 #define KDT_ADD_ROW(Class, ...)                         \
   if constexpr (k##Class >= First && k##Class < Last) { \
     if (row == k##Class) AddMember<Class>(sink);        \
@@ -80,8 +88,8 @@ void AddRowIn(int row, ClassRecordSink& sink) {
 #undef KDT_ADD_ROW
 }
 
-void AddFirstHalfRow(int row, ClassRecordSink& sink);
-void AddSecondHalfRow(int row, ClassRecordSink& sink);
+void AddFirstHalfRow(int row, ClassRecordSink& sink) noexcept;
+void AddSecondHalfRow(int row, ClassRecordSink& sink) noexcept;
 
 }  // namespace members
 }  // namespace kdt

@@ -3,7 +3,7 @@
 
 namespace kdt {
 
-void ProvideContainerClassRecords(ClassRecordSink& sink) {
+void ProvideContainerClassRecords(ClassRecordSink& sink) noexcept {
   for (int row = 0; row < members::kRows; ++row) {
     (row < members::kRows / 2 ? members::AddFirstHalfRow : members::AddSecondHalfRow)(row, sink);
   }

@@ -4,7 +4,7 @@
 namespace kdt {
 namespace members {
 
-void AddFirstHalfRow(int row, ClassRecordSink& sink) {
+void AddFirstHalfRow(int row, ClassRecordSink& sink) noexcept {
   AddRowIn<0, kRows / 2>(row, sink);
 }
 

@@ -4,7 +4,7 @@
 namespace kdt {
 namespace members {
 
-void AddSecondHalfRow(int row, ClassRecordSink& sink) {
+void AddSecondHalfRow(int row, ClassRecordSink& sink) noexcept {
   AddRowIn<kRows / 2, kRows>(row, sink);
 }
 

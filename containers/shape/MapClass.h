@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <type_traits>
 #include <utility>
-#include <vector>
 
 #include "containers/engine/ClassBuilder.h"
 #include "containers/engine/Container.h"
@@ -106,37 +105,35 @@ class MapClass : public Container<Member> {
   }
 
   // ---- Declarations.
-  static std::vector<MethodRow> Methods() {
-    using C = MapClass;
-    return Base::MethodsAround(
-        {
-            Base::template ByCase<&C::ConstructWithCase, &C::Construct>(
-                "Constructor(CaseSensitive as Boolean = true)", "Constructor"),
-            Base::template ByCase<&C::ConstructFromDictionaryWithCase, &C::ConstructFromDictionary>(
-                "Constructor(dic as dictionary, CaseSensitive as Boolean = true)",
-                "Constructor(dic as dictionary)"),
-            {"Constructor(other as {C})", Guarded<&C::ConstructFromOther>()},
-            {"CloneDictionary as Dictionary", Guarded<&C::CloneDictionary>()},
-            {"Operator_Convert as Dictionary", Guarded<&C::CloneDictionary>()},
-            {"Clone as {C}", Guarded<&C::Clone>()},
-            {"Clear", Guarded<&C::Clear>()},
-            {"ValueAtIndex(index as integer) as {V}", Guarded<&C::ValueAtIndex>()},
-            {"Key(index as integer) as {K}", Guarded<&C::KeyAtIndex>()},
-            {"Keys as {K}()", Guarded<&C::Keys>()},
-            {"Values as {V}()", Guarded<&C::Values>()},
-            {"AddKeys(targetArray() as {K})", Guarded<&C::AddKeys>()},
-            {"AddValues(targetArray() as {V})", Guarded<&C::AddValues>()},
-        },
-        {
-            {"value(key as {K}) as {V}", Guarded<&C::GetValue>(), Guarded<&C::SetValue>()},
-            {"hasKey(key as {K}) as boolean", Guarded<&C::Contains>()},
-            {"lookup(key as {K}, defaultvalue as {V}) as {V}", Guarded<&C::Lookup>()},
-        });
-  }
-  static std::vector<MethodRow> IteratorMethods() {
-    return Base::IteratorMethodsWith({{"Value as {V}", Guarded<&MapClass::IteratorGetValue>(),
-                                       Guarded<&MapClass::IteratorSetValue>()}});
-  }
+  static constexpr MethodRow kMethods[] = {
+      Base::template ByCase<&MapClass::ConstructWithCase, &MapClass::Construct>(
+          "Constructor(CaseSensitive as Boolean = true)", "Constructor"),
+      Base::template ByCase<&MapClass::ConstructFromDictionaryWithCase,
+                            &MapClass::ConstructFromDictionary>(
+          "Constructor(dic as dictionary, CaseSensitive as Boolean = true)",
+          "Constructor(dic as dictionary)"),
+      {"Constructor(other as {C})", Guarded<&MapClass::ConstructFromOther>},
+      {"CloneDictionary as Dictionary", Guarded<&MapClass::CloneDictionary>},
+      {"Operator_Convert as Dictionary", Guarded<&MapClass::CloneDictionary>},
+      {"Clone as {C}", Guarded<&MapClass::Clone>},
+      {"Clear", Guarded<&MapClass::Clear>},
+      {"ValueAtIndex(index as integer) as {V}", Guarded<&MapClass::ValueAtIndex>},
+      {"Key(index as integer) as {K}", Guarded<&MapClass::KeyAtIndex>},
+      {"Keys as {K}()", Guarded<&MapClass::Keys>},
+      {"Values as {V}()", Guarded<&MapClass::Values>},
+      {"AddKeys(targetArray() as {K})", Guarded<&MapClass::AddKeys>},
+      {"AddValues(targetArray() as {V})", Guarded<&MapClass::AddValues>},
+      MethodRow(Base::kPositionRows),
+      {"value(key as {K}) as {V}", Guarded<&MapClass::GetValue>, Guarded<&MapClass::SetValue>},
+      {"hasKey(key as {K}) as boolean", Guarded<&MapClass::Contains>},
+      {"lookup(key as {K}, defaultvalue as {V}) as {V}", Guarded<&MapClass::Lookup>},
+      Base::kStorageMethods,
+  };
+  static constexpr MethodRow kIteratorMethods[] = {
+      MethodRow(Base::kIteratorMoveAndKey),
+      {"Value as {V}", Guarded<&MapClass::IteratorGetValue>, Guarded<&MapClass::IteratorSetValue>},
+      MethodRow(Base::kIteratorCompare),
+  };
 
  private:
   // Later entries whose keys equal an earlier one replace its value; the

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <type_traits>
 #include <utility>
-#include <vector>
 
 #include "containers/engine/ClassBuilder.h"
 #include "containers/engine/Container.h"
@@ -45,35 +44,33 @@ class SetClass : public Container<Member> {
   }
 
   // ---- Declarations.
-  static std::vector<MethodRow> Methods() {
-    using C = SetClass;
-    return Base::MethodsAround(
-        {
-            Base::template ByCase<&C::ConstructWithCase, &C::Construct>(
-                "Constructor(CaseSensitive as Boolean = true)", "Constructor"),
-            {When::kVariantElements, "Constructor(Keys() as string)", StringArrayConstructor()},
-            {"Constructor(Keys() as {K})", Guarded<&C::ConstructFromArray>()},
-            {"Clear", Guarded<&C::Clear>()},
-            {"Key(index as integer) as {K}", Guarded<&C::KeyAtIndex>()},
-            {"Keys as {K}()", Guarded<&C::Keys>()},
-        },
-        {
-            {"lookup(key as {K}) as boolean", Guarded<&C::Contains>()},
-            {"insert(key as {K})", Guarded<&C::Insert>()},
-        });
-  }
-  static std::vector<MethodRow> IteratorMethods() { return Base::IteratorMethodsWith({}); }
+  // Only Variant sets are made from String arrays.
+  static constexpr FunctionMaker kStringArrayConstructor = [] {
+    if constexpr (Base::kVariantElements) {
+      return FunctionMaker(Guarded<&SetClass::ConstructFromStringArray>);
+    } else {
+      return FunctionMaker(nullptr);
+    }
+  }();
+  static constexpr MethodRow kMethods[] = {
+      Base::template ByCase<&SetClass::ConstructWithCase, &SetClass::Construct>(
+          "Constructor(CaseSensitive as Boolean = true)", "Constructor"),
+      {When::kVariantElements, "Constructor(Keys() as string)", kStringArrayConstructor},
+      {"Constructor(Keys() as {K})", Guarded<&SetClass::ConstructFromArray>},
+      {"Clear", Guarded<&SetClass::Clear>},
+      {"Key(index as integer) as {K}", Guarded<&SetClass::KeyAtIndex>},
+      {"Keys as {K}()", Guarded<&SetClass::Keys>},
+      MethodRow(Base::kPositionRows),
+      {"lookup(key as {K}) as boolean", Guarded<&SetClass::Contains>},
+      {"insert(key as {K})", Guarded<&SetClass::Insert>},
+      Base::kStorageMethods,
+  };
+  static constexpr MethodRow kIteratorMethods[] = {
+      MethodRow(Base::kIteratorMoveAndKey),
+      MethodRow(Base::kIteratorCompare),
+  };
 
  private:
-  // Only Variant sets are made from String arrays.
-  static HostFunction StringArrayConstructor() {
-    if constexpr (Base::kVariantElements) {
-      return Guarded<&SetClass::ConstructFromStringArray>();
-    } else {
-      return nullptr;
-    }
-  }
-
   // An element read from a host array of kind Source, as a stored key that
   // owns the lock the read handed out.
   template <typename Source, typename T>
