@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "plugin/host/HostTypes.h"
+#include "plugin/host/HostEntries.h"
 
 namespace kdt {
 
@@ -18,39 +18,22 @@ enum class CaseMode : uint8_t { S, I };
 
 // Lock policies: how each kind of host reference is pinned and unpinned.
 // Callers never pass nil to the host; the handle tests for it.
-struct StringRefPolicy {
-  using Ref = REALstring;
-  static void Lock(Ref r);
-  static void Unlock(Ref r);
-};
-struct TextRefPolicy {
-  using Ref = REALtext;
-  static void Lock(Ref r);
-  static void Unlock(Ref r);
-};
-struct ObjectRefPolicy {
-  using Ref = REALobject;
-  static void Lock(Ref r);
-  static void Unlock(Ref r);
-};
-
-// The lock policy of each kind of reference.
-template <typename Ref>
-struct RefPolicyFor;
-template <>
-struct RefPolicyFor<REALstring> {
-  using type = StringRefPolicy;
-};
-template <>
-struct RefPolicyFor<REALtext> {
-  using type = TextRefPolicy;
-};
-template <>
-struct RefPolicyFor<REALobject> {
-  using type = ObjectRefPolicy;
-};
-template <typename Ref>
-using RefPolicyOf = typename RefPolicyFor<Ref>::type;
+template <typename R>
+struct RefPolicy;
+#define KDT_REF_POLICY(R, lock, unlock)      \
+  template <>                                \
+  struct RefPolicy<R> {                      \
+    using Ref = R;                           \
+    static void Lock(Ref r) { lock(r); }     \
+    static void Unlock(Ref r) { unlock(r); } \
+  };
+KDT_REF_POLICY(REALstring, REALLockString, REALUnlockString)
+KDT_REF_POLICY(REALtext, PluginLockText, PluginUnlockText)
+KDT_REF_POLICY(REALobject, REALLockObject, REALUnlockObject)
+#undef KDT_REF_POLICY
+using StringRefPolicy = RefPolicy<REALstring>;
+using TextRefPolicy = RefPolicy<REALtext>;
+using ObjectRefPolicy = RefPolicy<REALobject>;
 
 // Tag for building a handle that takes over a lock the caller already owns
 // (a reference returned by a host conversion) instead of adding one.

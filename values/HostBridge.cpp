@@ -77,13 +77,13 @@ KDT_ARRAY_ELEMENT(REALobject, Object)
 template <typename T>
 void LockValue(T v) {
   if constexpr (!std::is_same_v<T, int32_t>) {
-    if (v != nullptr) RefPolicyOf<T>::Lock(v);
+    if (v != nullptr) RefPolicy<T>::Lock(v);
   }
 }
 template <typename T>
 void UnlockValue(T v) {
   if constexpr (!std::is_same_v<T, int32_t>) {
-    if (v != nullptr) RefPolicyOf<T>::Unlock(v);
+    if (v != nullptr) RefPolicy<T>::Unlock(v);
   }
 }
 
@@ -111,22 +111,6 @@ void GetElement(REALarray a, int32_t index, T* out, bool own = false) {
   }
 }
 
-// a was just made by HostArrayCreate and index is within it.
-template <typename T>
-void SetFreshElement(REALarray a, int32_t index, T value) {
-  if (a == nullptr) return;
-  if (T* storage = DirectStorage<T>(a)) {
-    // Lock first: the new value may be alive only through the old element.
-    LockValue(value);
-    const T old = storage[index];
-    storage[index] = T();
-    UnlockValue(old);
-    storage[index] = value;
-    return;
-  }
-  Element<T>::SetOwn(a, index, value);
-}
-
 }  // namespace
 
 REALobject DictionaryNew() {
@@ -134,10 +118,8 @@ REALobject DictionaryNew() {
 }
 
 int32_t DictionaryCount(REALobject d) {
-  if (d == nullptr) return 0;
   int32_t count = 0;
-  if (REALGetPropValueInteger(d, "Count", &count) == 0) return 0;
-  return count;
+  return d != nullptr && REALGetPropValueInteger(d, "Count", &count) != 0 ? count : 0;
 }
 
 void DictionarySetValue(REALobject d, REALobject key, REALobject value) {
@@ -184,8 +166,19 @@ void HostOwnArrayGet(REALarray a, int32_t index, T* out) {
 }
 template <typename T>
 void HostFreshArraySet(REALarray a, int32_t index, T value) {
-  SetFreshElement(a, index, value);
+  if (a == nullptr) return;
+  if (T* storage = DirectStorage<T>(a)) {
+    // Lock first: the new value may be alive only through the old element.
+    LockValue(value);
+    const T old = storage[index];
+    storage[index] = T();
+    UnlockValue(old);
+    storage[index] = value;
+    return;
+  }
+  Element<T>::SetOwn(a, index, value);
 }
+
 template <typename T>
 void HostArrayInsert(REALarray a, int32_t index, T value) {
   Element<T>::Insert(a, index, value);

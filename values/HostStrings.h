@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "plugin/host/HostTypes.h"
 
@@ -25,6 +26,13 @@ inline HostStringBytes ReadHostString(REALstring s) {
     bytes.length = length;
   }
   return bytes;
+}
+
+// A UTF-16 unit of host data, which need not be aligned.
+inline uint16_t UnitAt(const void* data, size_t index) {
+  uint16_t unit;
+  std::memcpy(&unit, static_cast<const char*>(data) + 2 * index, 2);
+  return unit;
 }
 
 }  // namespace kdt

@@ -15,13 +15,6 @@ namespace {
 const char kEmpty8[4] = {0, 0, 0, 0};
 const uint16_t kEmpty16[2] = {0, 0};
 
-uint16_t UnitAt(const uint16_t* data, int32_t index) {
-  // Host data need not be 2-aligned.
-  uint16_t unit;
-  std::memcpy(&unit, reinterpret_cast<const char*>(data) + 2 * static_cast<size_t>(index), 2);
-  return unit;
-}
-
 // A zero-filled copy of `length` units with room for a terminator, or null.
 uint16_t* CopyUnits(const uint16_t* data, int32_t length, bool swapBytes) {
   auto* copy = static_cast<uint16_t*>(PluginAlloc(2 * static_cast<uint64_t>(length) + 4));
@@ -171,23 +164,20 @@ void RBStringConverter::ComputeUTF16() {
   }
   if (data == nullptr || length <= 0) return;
 
-  // Units are read in place only when aligned and terminated.
+  // Units are read in place only when aligned and terminated, and in the
+  // host's byte order.
+  auto replaceWithCopy = [&](bool swapBytes) {
+    uint16_t* copy = CopyUnits(data, length, swapBytes);
+    if (copy == nullptr) return false;
+    PluginFree(utf16_.owned);
+    utf16_.owned = copy;
+    data = copy;
+    return true;
+  };
   const bool aligned = (reinterpret_cast<uintptr_t>(data) & 1u) == 0;
-  if (!aligned || UnitAt(data, length) != 0) {
-    uint16_t* copy = CopyUnits(data, length, false);
-    if (copy == nullptr) return;
-    PluginFree(utf16_.owned);
-    utf16_.owned = copy;
-    data = copy;
-  }
-  if (data[0] == 0xFFFE) {
-    // Opposite byte order.
-    uint16_t* copy = CopyUnits(data, length, true);
-    if (copy == nullptr) return;
-    PluginFree(utf16_.owned);
-    utf16_.owned = copy;
-    data = copy;
-  }
+  if ((!aligned || UnitAt(data, static_cast<size_t>(length)) != 0) && !replaceWithCopy(false))
+    return;
+  if (data[0] == 0xFFFE && !replaceWithCopy(true)) return;
   if (data[0] == 0xFEFF) {
     ++data;
     --length;
@@ -198,26 +188,6 @@ void RBStringConverter::ComputeUTF16() {
   }
   utf16_.data = data;
   utf16_.length = length;
-}
-
-const char* RBStringConverter::UTF8Data() {
-  ComputeUTF8();
-  return utf8_.data;
-}
-
-int32_t RBStringConverter::UTF8Length() {
-  ComputeUTF8();
-  return utf8_.length;
-}
-
-const uint16_t* RBStringConverter::UTF16Data() {
-  ComputeUTF16();
-  return utf16_.data;
-}
-
-int32_t RBStringConverter::UTF16Length() {
-  ComputeUTF16();
-  return utf16_.length;
 }
 
 }  // namespace kdt

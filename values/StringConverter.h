@@ -28,10 +28,10 @@ class RBStringConverter {
   RBStringConverter(const RBStringConverter&) = delete;
   RBStringConverter& operator=(const RBStringConverter&) = delete;
 
-  const char* UTF8Data();
-  int32_t UTF8Length();
-  const uint16_t* UTF16Data();
-  int32_t UTF16Length();
+  const char* UTF8Data() { return ComputeUTF8(), utf8_.data; }
+  int32_t UTF8Length() { return ComputeUTF8(), utf8_.length; }
+  const uint16_t* UTF16Data() { return ComputeUTF16(), utf16_.data; }
+  int32_t UTF16Length() { return ComputeUTF16(), utf16_.length; }
 
   // True when the source was found to hold only bytes below 0x80.
   bool plainASCII() const { return plainASCII_; }

@@ -60,18 +60,6 @@ struct StringKind {};
 struct TextKind {};
 struct VariantKind {};
 
-// Dictionary exchange: conversions out of a Variant return values owned by
-// the caller; conversions into a new Variant return a Variant owned by the
-// caller.  Nil converts to nil (or 0).
-int32_t IntegerFromVariant(REALobject v);
-REALstring StringFromVariant(REALobject v);
-REALtext TextFromVariant(REALobject v);
-REALobject ObjectFromVariant(REALobject v);
-REALobject VariantFromInteger(int32_t i);
-REALobject VariantFromString(REALstring s);
-REALobject VariantFromText(REALtext t);
-REALobject VariantFromObject(REALobject o);  // o itself with one lock added
-
 struct IntegerHash {
   uint32_t operator()(int32_t k) const { return static_cast<uint32_t>(k); }
 };
@@ -105,8 +93,8 @@ struct ValueTraits<IntegerKind, Mode> {
   static void ArrayGet(REALarray a, int32_t i, Arg* out) { HostArrayGet(a, i, out); }
   static void ArrayFill(REALarray a, int32_t i, const Stored& s) { HostFreshArraySet(a, i, s); }
   static void ArrayInsert(REALarray a, int32_t i, const Stored& s) { HostArrayInsert(a, i, s); }
-  static Stored FromVariant(REALobject v) { return IntegerFromVariant(v); }
-  static REALobject ToVariant(const Stored& s) { return VariantFromInteger(s); }
+  static Stored FromVariant(REALobject v) { return v == nullptr ? 0 : VariantToInt32(v); }
+  static REALobject ToVariant(const Stored& s) { return IntegerToVariant(s); }
 };
 
 // Values of the three reference kinds.
@@ -133,20 +121,27 @@ struct ReferenceTraits {
   static void ArrayInsert(REALarray a, int32_t i, const Stored& s) {
     HostArrayInsert(a, i, s.get());
   }
-  static Stored FromVariant(REALobject v) { return Stored(FromVariantF(v), AdoptLock{}); }
+  static Stored FromVariant(REALobject v) {
+    return v == nullptr ? Stored() : Stored(FromVariantF(v), AdoptLock{});
+  }
   static REALobject ToVariant(const Stored& s) { return ToVariantF(s.get()); }
 };
 
 // Values do not depend on the case mode: only keys are compared.
+// A Variant value goes into a Dictionary as itself, with a lock for it.
+inline REALobject SharedVariant(REALobject v) {
+  if (v != nullptr) REALLockObject(v);
+  return v;
+}
 template <CaseMode Mode>
 struct ValueTraits<StringKind, Mode>
-    : ReferenceTraits<StringValue, kArrayTypeString, StringFromVariant, VariantFromString> {};
+    : ReferenceTraits<StringValue, kArrayTypeString, VariantToString, StringToVariant> {};
 template <CaseMode Mode>
 struct ValueTraits<TextKind, Mode>
-    : ReferenceTraits<TextValue, kArrayTypeText, TextFromVariant, VariantFromText> {};
+    : ReferenceTraits<TextValue, kArrayTypeText, VariantToText, PluginNewVariantText> {};
 template <CaseMode Mode>
 struct ValueTraits<VariantKind, Mode>
-    : ReferenceTraits<VariantValue, kArrayTypeObject, ObjectFromVariant, VariantFromObject> {};
+    : ReferenceTraits<VariantValue, kArrayTypeObject, VariantToObject, SharedVariant> {};
 
 // The functors of String, Text and Variant keys, over the KeyHash and
 // KeyCompare of each kind (StringKeys.h, TextKeys.h, VariantKeys.h).
@@ -164,12 +159,12 @@ struct KeyLessOf {
 };
 
 // Keys of the reference kinds: their handle, functors and probe.
-template <typename Handle, typename HashF, typename EqualF, typename LessF, typename Values>
+template <typename Handle, typename Values>
 struct ReferenceKeyTraits
     : ReferenceTraits<Handle, Values::kArrayType, Values::FromVariantRef, Values::ToVariantRef> {
-  using Hash = HashF;
-  using Equal = EqualF;
-  using Less = LessF;
+  using Hash = KeyHashOf<Handle>;
+  using Equal = KeyEqualOf<Handle>;
+  using Less = KeyLessOf<Handle>;
   using Probe = ProbeKey<Handle>;
 };
 
@@ -179,16 +174,12 @@ template <typename Kind, CaseMode Mode>
 struct KeyTraits : ValueTraits<Kind, Mode> {};
 template <CaseMode Mode>
 struct KeyTraits<StringKind, Mode>
-    : ReferenceKeyTraits<StringKey<Mode>, KeyHashOf<StringKey<Mode>>, KeyEqualOf<StringKey<Mode>>,
-                         KeyLessOf<StringKey<Mode>>, ValueTraits<StringKind, Mode>> {};
+    : ReferenceKeyTraits<StringKey<Mode>, ValueTraits<StringKind, Mode>> {};
 template <CaseMode Mode>
-struct KeyTraits<TextKind, Mode>
-    : ReferenceKeyTraits<TextKey<Mode>, KeyHashOf<TextKey<Mode>>, KeyEqualOf<TextKey<Mode>>,
-                         KeyLessOf<TextKey<Mode>>, ValueTraits<TextKind, Mode>> {};
+struct KeyTraits<TextKind, Mode> : ReferenceKeyTraits<TextKey<Mode>, ValueTraits<TextKind, Mode>> {
+};
 template <CaseMode Mode>
 struct KeyTraits<VariantKind, Mode>
-    : ReferenceKeyTraits<VariantKey<Mode>, KeyHashOf<VariantKey<Mode>>,
-                         KeyEqualOf<VariantKey<Mode>>, KeyLessOf<VariantKey<Mode>>,
-                         ValueTraits<VariantKind, Mode>> {};
+    : ReferenceKeyTraits<VariantKey<Mode>, ValueTraits<VariantKind, Mode>> {};
 
 }  // namespace kdt

@@ -82,21 +82,6 @@ int32_t IndexOrderNumbers(T x, T y, REALobject a, REALobject b) {
   return Order(x, y);
 }
 
-template <CaseMode Mode>
-uint32_t HashKey(const VariantKey<Mode>& k) {
-  if (k.hash != 0 || k.get() == nullptr) return k.hash;
-  const VariantKeyView& v = *k.view();
-  if (v.code == kVarTypeString && v.template HasBytes<Mode>())
-    k.hash = HashBytes(v.bytes);
-  else if (v.code == kVarTypeString && v.template Holds<Mode>())
-    k.hash = HashString<Mode>(static_cast<REALstring>(v.held));
-  else if (v.code == kVarTypeText && v.template Holds<Mode>())
-    k.hash = HashText<Mode>(static_cast<REALtext>(v.held));
-  else
-    k.hash = HashVariantOfCode<Mode>(k.get(), v.code);
-  return k.hash;
-}
-
 // Two different, non-nil keys of one type code, through their views.
 template <CaseMode Mode>
 int32_t CompareSameCodeKeys(const VariantKey<Mode>& a, const VariantKey<Mode>& b) {
@@ -131,8 +116,25 @@ int32_t CompareSameCodeKeys(const VariantKey<Mode>& a, const VariantKey<Mode>& b
   return CompareThroughVariants<Mode>(a.get(), b.get(), kind);
 }
 
+}  // namespace
+
 template <CaseMode Mode>
-int32_t CompareKeys(const VariantKey<Mode>& a, const VariantKey<Mode>& b) {
+uint32_t KeyHash(const VariantKey<Mode>& k) {
+  if (k.hash != 0 || k.get() == nullptr) return k.hash;
+  const VariantKeyView& v = *k.view();
+  if (v.code == kVarTypeString && v.template HasBytes<Mode>())
+    k.hash = HashBytes(v.bytes);
+  else if (v.code == kVarTypeString && v.template Holds<Mode>())
+    k.hash = HashString<Mode>(static_cast<REALstring>(v.held));
+  else if (v.code == kVarTypeText && v.template Holds<Mode>())
+    k.hash = HashText<Mode>(static_cast<REALtext>(v.held));
+  else
+    k.hash = HashVariantOfCode<Mode>(k.get(), v.code);
+  return k.hash;
+}
+
+template <CaseMode Mode>
+int32_t KeyCompare(const VariantKey<Mode>& a, const VariantKey<Mode>& b) {
   if (a.get() == b.get()) return 0;
   if (a.get() == nullptr) return -1;
   if (b.get() == nullptr) return 1;
@@ -141,7 +143,7 @@ int32_t CompareKeys(const VariantKey<Mode>& a, const VariantKey<Mode>& b) {
 }
 
 template <CaseMode Mode>
-int32_t IndexOrderKeys(const VariantKey<Mode>& a, const VariantKey<Mode>& b) {
+int32_t KeyIndexOrder(const VariantKey<Mode>& a, const VariantKey<Mode>& b) {
   if (a.get() == b.get()) return 0;
   if (a.get() == nullptr) return -1;
   if (b.get() == nullptr) return 1;
@@ -154,52 +156,27 @@ int32_t IndexOrderKeys(const VariantKey<Mode>& a, const VariantKey<Mode>& b) {
   return CompareSameCodeKeys(a, b);
 }
 
-}  // namespace
-
-uint32_t KeyHash(const VariantKey<CaseMode::S>& k) {
-  return HashKey(k);
-}
-uint32_t KeyHash(const VariantKey<CaseMode::I>& k) {
-  return HashKey(k);
-}
-int32_t KeyCompare(const VariantKey<CaseMode::S>& a, const VariantKey<CaseMode::S>& b) {
-  return CompareKeys(a, b);
-}
-int32_t KeyCompare(const VariantKey<CaseMode::I>& a, const VariantKey<CaseMode::I>& b) {
-  return CompareKeys(a, b);
-}
-int32_t KeyIndexOrder(const VariantKey<CaseMode::S>& a, const VariantKey<CaseMode::S>& b) {
-  return IndexOrderKeys(a, b);
-}
-int32_t KeyIndexOrder(const VariantKey<CaseMode::I>& a, const VariantKey<CaseMode::I>& b) {
-  return IndexOrderKeys(a, b);
-}
+#define KDT_VARIANT_KEY_FUNCTIONS(M)                                       \
+  template uint32_t KeyHash(const VariantKey<M>&);                         \
+  template int32_t KeyCompare(const VariantKey<M>&, const VariantKey<M>&); \
+  template int32_t KeyIndexOrder(const VariantKey<M>&, const VariantKey<M>&);
+KDT_VARIANT_KEY_FUNCTIONS(CaseMode::S)
+KDT_VARIANT_KEY_FUNCTIONS(CaseMode::I)
+#undef KDT_VARIANT_KEY_FUNCTIONS
 
 int32_t VariantTypeCode(REALobject v) {
   return v == nullptr ? kVarTypeNil : VarType(v);
 }
 
-VariantKeyView VariantKeyView::Empty() {
-  VariantKeyView v;
-  v.code = kUnviewed;
-  v.bytes = {nullptr, 0};
-  return v;
-}
-
 namespace {
 
-// The lock of a converted value a view holds, by its code.
-void LockHeld(const VariantKeyView& v) {
-  if (v.code == kVarTypeText)
-    TextRefPolicy::Lock(static_cast<REALtext>(v.held));
-  else
-    StringRefPolicy::Lock(static_cast<REALstring>(v.held));
-}
-void UnlockHeld(const VariantKeyView& v) {
-  if (v.code == kVarTypeText)
-    TextRefPolicy::Unlock(static_cast<REALtext>(v.held));
-  else
-    StringRefPolicy::Unlock(static_cast<REALstring>(v.held));
+// Takes (lock) or gives back the lock of the converted value a view holds.
+void ChangeHeldLock(const VariantKeyView& v, bool lock) {
+  if (v.code == kVarTypeText) {
+    (lock ? TextRefPolicy::Lock : TextRefPolicy::Unlock)(static_cast<REALtext>(v.held));
+  } else {
+    (lock ? StringRefPolicy::Lock : StringRefPolicy::Unlock)(static_cast<REALstring>(v.held));
+  }
 }
 
 }  // namespace
@@ -208,14 +185,14 @@ template <CaseMode Mode>
 VariantKeyView VariantKeyView::Copy(const VariantKeyView& v) {
   VariantKeyView copy = v;
   if (v.HasBytes<Mode>()) copy.bytes = CopyBytes(v.bytes);
-  if (v.Holds<Mode>()) LockHeld(v);
+  if (v.Holds<Mode>()) ChangeHeldLock(v, true);
   return copy;
 }
 
 template <CaseMode Mode>
 void VariantKeyView::Free(VariantKeyView* v) {
   if (v->HasBytes<Mode>()) FreeBytes(&v->bytes);
-  if (v->Holds<Mode>()) UnlockHeld(*v);
+  if (v->Holds<Mode>()) ChangeHeldLock(*v, false);
   *v = Empty();
 }
 

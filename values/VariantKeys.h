@@ -46,7 +46,7 @@ struct VariantKeyView {
     return (code == kVarTypeText || (Mode == CaseMode::I && IsStringCode(code))) && held != nullptr;
   }
 
-  static VariantKeyView Empty();
+  static VariantKeyView Empty() { return {kUnviewed, {{nullptr, 0}}}; }
   template <CaseMode Mode>
   static VariantKeyView Copy(const VariantKeyView& v);
   template <CaseMode Mode>
@@ -81,11 +81,11 @@ int32_t VariantTypeCode(REALobject v);
 // guide a search over mixed keys; the index order sorts by type code first,
 // puts NaNs after all numbers of their code (among themselves by reference)
 // and agrees with the compare everywhere else.
-uint32_t KeyHash(const VariantKey<CaseMode::S>& k);
-uint32_t KeyHash(const VariantKey<CaseMode::I>& k);
-int32_t KeyCompare(const VariantKey<CaseMode::S>& a, const VariantKey<CaseMode::S>& b);
-int32_t KeyCompare(const VariantKey<CaseMode::I>& a, const VariantKey<CaseMode::I>& b);
-int32_t KeyIndexOrder(const VariantKey<CaseMode::S>& a, const VariantKey<CaseMode::S>& b);
-int32_t KeyIndexOrder(const VariantKey<CaseMode::I>& a, const VariantKey<CaseMode::I>& b);
+template <CaseMode Mode>
+uint32_t KeyHash(const VariantKey<Mode>& k);
+template <CaseMode Mode>
+int32_t KeyCompare(const VariantKey<Mode>& a, const VariantKey<Mode>& b);
+template <CaseMode Mode>
+int32_t KeyIndexOrder(const VariantKey<Mode>& a, const VariantKey<Mode>& b);
 
 }  // namespace kdt

@@ -45,9 +45,8 @@ struct MemberFacts {
 };
 
 constexpr bool Holds(When when, const MemberFacts& facts) {
-  return when == When::kCaseModes         ? facts.caseModes
-         : when == When::kVariantElements ? facts.variantElements
-                                          : true;
+  if (when == When::kCaseModes) return facts.caseModes;
+  return when == When::kVariantElements ? facts.variantElements : true;
 }
 
 // Gives the function a row hands to the host: an instantiation of Guarded

@@ -84,7 +84,7 @@ class SetClass : public Container<Member> {
       // A String array for Variant elements: the String is let go once its
       // Variant exists.
       typename ValueTraits<Source>::Stored owned(read, AdoptLock{});
-      return Stored(VariantFromString(owned.get()), AdoptLock{});
+      return Stored(StringToVariant(owned.get()), AdoptLock{});
     }
   }
 

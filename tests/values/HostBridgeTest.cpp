@@ -31,7 +31,7 @@ TEST(Dictionary, MethodCacheFollowsTheDictionaryInUse) {
   host.ResetCounters();
   for (REALobject d : {d1, d2, d1, d2}) {
     REALobject got = DictionaryGetValue(d, k);
-    EXPECT_EQ(IntegerFromVariant(got), d == d1 ? 1 : 2);
+    EXPECT_EQ(VariantToInt32(got), d == d1 ? 1 : 2);
     host.Release(got);
   }
   EXPECT_EQ(host.Calls("REALLoadObjectMethod"), 12u);
