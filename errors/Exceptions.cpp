@@ -60,22 +60,15 @@ void RaiseCurrentException() noexcept {
     throw;
   } catch (const std::bad_alloc&) {
     RaiseHostException(kOutOfMemoryException, kOutOfMemoryMessage);
-  } catch (const std::range_error& e) {
-    RaiseHostException(kOutOfBoundsException, e.what());
-  } catch (const std::out_of_range& e) {
-    RaiseHostException(kOutOfBoundsException, e.what());
-  } catch (const std::overflow_error& e) {
-    RaiseHostException(kOutOfBoundsException, e.what());
-  } catch (const std::underflow_error& e) {
-    RaiseHostException(kOutOfBoundsException, e.what());
-  } catch (const std::logic_error& e) {
-    RaiseHostException(kRuntimeException, e.what());
-  } catch (const std::runtime_error& e) {
-    RaiseHostException(kRuntimeException, e.what());
   } catch (const std::bad_cast& e) {
     RaiseHostException(kIllegalCastException, e.what());
   } catch (const std::exception& e) {
-    RaiseHostException(kRuntimeException, e.what());
+    // The range and arithmetic errors are the C++ runtime's out-of-bounds.
+    const bool outOfBounds = dynamic_cast<const std::range_error*>(&e) != nullptr ||
+                             dynamic_cast<const std::out_of_range*>(&e) != nullptr ||
+                             dynamic_cast<const std::overflow_error*>(&e) != nullptr ||
+                             dynamic_cast<const std::underflow_error*>(&e) != nullptr;
+    RaiseHostException(outOfBounds ? kOutOfBoundsException : kRuntimeException, e.what());
   } catch (...) {
     RaiseHostException(kRuntimeException, kUnnamedExceptionMessage);
   }

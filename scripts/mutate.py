@@ -79,6 +79,17 @@ def env():
 def copy_sources():
     files = subprocess.run(["git", "ls-files"], cwd=ROOT, capture_output=True, text=True,
                            check=True).stdout.split("\n")
+    # A file the checkout no longer has must not linger in the copy: a build
+    # that globs its sources would still compile it.
+    kept = set(filter(None, files))
+    for folder, dirs, names in os.walk(SOURCE):
+        if os.path.relpath(folder, SOURCE).split(os.sep)[0] == "build":
+            dirs[:] = []
+            continue
+        for name in names:
+            rel = os.path.relpath(os.path.join(folder, name), SOURCE)
+            if rel not in kept:
+                os.remove(os.path.join(folder, name))
     for rel in filter(None, files):
         src, dst = os.path.join(ROOT, rel), os.path.join(SOURCE, rel)
         if not os.path.isfile(src):

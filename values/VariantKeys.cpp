@@ -204,40 +204,20 @@ template void VariantKeyView::Free<CaseMode::I>(VariantKeyView*);
 bool VariantKeyView::MakeView(REALobject v, CaseMode mode, VariantKeyView* out) {
   VariantKeyView view = Empty();
   view.code = VariantTypeCode(v);
-  switch (ValueKindOf(view.code)) {
-    case ValueKind::kInt32:
-      view.int32 = VariantToInt32(v);
-      break;
-    case ValueKind::kInt64: {
-      const int64_t x = VariantToInt64(v);
-      std::memcpy(view.wide, &x, sizeof x);
-      break;
-    }
-    case ValueKind::kSingle:
-      view.single = VariantToSingle(v);
-      break;
-    case ValueKind::kDouble: {
-      const double x = VariantToDouble(v);
-      std::memcpy(view.wide, &x, sizeof x);
-      break;
-    }
-    case ValueKind::kText:
-      // The conversion's lock is the view's.
-      view.held = VariantToText(v);
-      break;
-    case ValueKind::kString:
-      if (mode == CaseMode::I) {
-        view.held = VariantToString(v);
-      } else {
-        // The String is not kept: its bytes are.  Without them the key is
-        // compared through its String each time.
-        StringValue s(VariantToString(v), AdoptLock{});
-        if (!ViewBytes(s.get(), true, &view.bytes)) view.bytes = {nullptr, 0};
-      }
-      break;
-    case ValueKind::kNothing:
-    case ValueKind::kReference:
-      break;
+  const ValueKind kind = ValueKindOf(view.code);
+  if (kind == ValueKind::kInt32) view.int32 = VariantToInt32(v);
+  if (kind == ValueKind::kSingle) view.single = VariantToSingle(v);
+  if (kind == ValueKind::kInt64) view.SetWide(VariantToInt64(v));
+  if (kind == ValueKind::kDouble) view.SetWide(VariantToDouble(v));
+  // A Text, and the String of a case-insensitive key, are kept converted,
+  // with the conversion's lock.
+  if (kind == ValueKind::kText) view.held = VariantToText(v);
+  if (kind == ValueKind::kString && mode == CaseMode::I) view.held = VariantToString(v);
+  if (kind == ValueKind::kString && mode == CaseMode::S) {
+    // The String is not kept: its bytes are.  Without them the key is
+    // compared through its String each time.
+    StringValue s(VariantToString(v), AdoptLock{});
+    if (!ViewBytes(s.get(), true, &view.bytes)) view.bytes = {nullptr, 0};
   }
   *out = view;
   return true;

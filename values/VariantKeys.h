@@ -37,6 +37,10 @@ struct VariantKeyView {
   bool ready() const { return code != kUnviewed; }
   int64_t int64() const { return Wide<int64_t>(); }
   double real() const { return Wide<double>(); }
+  template <typename T>
+  void SetWide(T x) {
+    std::memcpy(wide, &x, sizeof x);
+  }
   template <CaseMode Mode>
   bool HasBytes() const {
     return Mode == CaseMode::S && IsStringCode(code) && bytes.data != nullptr;

@@ -55,43 +55,34 @@ constexpr bool Holds(When when, const MemberFacts& facts) {
 // not allowed in a table built by the compiler.
 using FunctionMaker = HostFunction (*)();
 
-struct PropertyRow {
-  constexpr PropertyRow(const char* name, const char* type, FunctionMaker getter,
-                        uint32_t offset = 0, When when = When::kAlways)
-      : when(when), name(name), type(type), getter(getter), standardGetterOffset(offset) {}
+// A row of a property or method table, for the members When says; or a row
+// standing for the rows of another table (none when it points nowhere).
+struct Row {
+  // A method: its declaration pattern, function and assignment function.
+  constexpr Row(const char* pattern, FunctionMaker function, FunctionMaker setter = nullptr,
+                When when = When::kAlways)
+      : when(when), text(pattern), function(function), setter(setter) {}
+  // A property: its name, type, getter and the offset of the byte the host
+  // reads itself (StandardGetter).
+  constexpr Row(const char* name, const char* type, FunctionMaker getter, uint32_t offset = 0,
+                When when = When::kAlways)
+      : when(when), text(name), type(type), function(getter), offset(offset) {}
   template <size_t N>
-  constexpr explicit PropertyRow(const PropertyRow (&rows)[N])
-      : when(When::kRows), rows(rows), count(N) {}
-  constexpr PropertyRow() : when(When::kRows) {}
+  constexpr explicit Row(const Row (&rows)[N]) : when(When::kRows), rows(rows), count(N) {}
+  constexpr Row() : when(When::kRows) {}
   When when;
-  const char* name = nullptr;
+  const char* text = nullptr;
   const char* type = nullptr;
-  FunctionMaker getter = nullptr;
-  uint32_t standardGetterOffset = 0;  // offset of the host-read byte
-  const PropertyRow* rows = nullptr;
-  size_t count = 0;
-};
-
-struct MethodRow {
-  constexpr MethodRow(const char* pattern, FunctionMaker function, FunctionMaker setter = nullptr)
-      : when(When::kAlways), pattern(pattern), function(function), setter(setter) {}
-  constexpr MethodRow(When when, const char* pattern, FunctionMaker function)
-      : when(when), pattern(pattern), function(function) {}
-  template <size_t N>
-  constexpr explicit MethodRow(const MethodRow (&rows)[N])
-      : when(When::kRows), rows(rows), count(N) {}
-  constexpr MethodRow() : when(When::kRows) {}
-  When when;
-  const char* pattern = nullptr;
   FunctionMaker function = nullptr;
-  FunctionMaker setter = nullptr;  // assignment function, or null
-  const MethodRow* rows = nullptr;
+  FunctionMaker setter = nullptr;
+  uint32_t offset = 0;
+  const Row* rows = nullptr;
   size_t count = 0;
 };
 
 // Calls f with each row of the table that holds for the member, in order,
 // the rows a kRows row points to in its place.
-template <typename Row, typename F>
+template <typename F>
 constexpr void ForEachRow(const Row* rows, size_t count, const MemberFacts& facts, F&& f) {
   for (size_t i = 0; i < count; ++i) {
     if (rows[i].when == When::kRows) {
@@ -143,30 +134,20 @@ constexpr size_t ExpandDeclaration(const char* pattern, const TypeWords& words, 
 // compiler: `Tables` gives kWords, kFacts, kProperties and kMethods.
 template <typename Tables>
 class StaticClassRecord {
-  static constexpr size_t CountProperties() {
+  // How many rows of the table hold for the member or (text) how many bytes
+  // their declarations take.
+  template <size_t N>
+  static constexpr size_t Count(const Row (&table)[N], bool text = false) {
     size_t n = 0;
-    ForEachRow(Tables::kProperties, std::size(Tables::kProperties), Tables::kFacts,
-               [&](const PropertyRow&) { ++n; });
-    return n;
-  }
-  static constexpr size_t CountMethods() {
-    size_t n = 0;
-    ForEachRow(Tables::kMethods, std::size(Tables::kMethods), Tables::kFacts,
-               [&](const MethodRow&) { ++n; });
-    return n;
-  }
-  static constexpr size_t CountText() {
-    size_t n = 0;
-    ForEachRow(Tables::kMethods, std::size(Tables::kMethods), Tables::kFacts,
-               [&](const MethodRow& row) {
-                 n += ExpandDeclaration(row.pattern, Tables::kWords, nullptr);
-               });
+    ForEachRow(table, N, Tables::kFacts, [&](const Row& row) {
+      n += text ? ExpandDeclaration(row.text, Tables::kWords, nullptr) : 1;
+    });
     return n;
   }
   // One spare entry each: an array may not be empty.
-  static inline PropertyRecord properties_[CountProperties() + 1];
-  static inline MethodRecord methods_[CountMethods() + 1];
-  static inline char text_[CountText()];
+  static inline PropertyRecord properties_[Count(Tables::kProperties) + 1];
+  static inline MethodRecord methods_[Count(Tables::kMethods) + 1];
+  static inline char text_[Count(Tables::kMethods, true)];
   static inline ClassRecord record_;
 
  public:
@@ -184,25 +165,24 @@ template <typename Tables>
 ClassRecord* StaticClassRecord<Tables>::Fill(uint32_t dataSize, HostFunction destructor) noexcept {
   size_t p = 0;
   ForEachRow(Tables::kProperties, std::size(Tables::kProperties), Tables::kFacts,
-             [&](const PropertyRow& row) {
+             [&](const Row& row) {
                PropertyRecord& r = properties_[p++];
                r = PropertyRecord{};
-               r.name = row.name;
+               r.name = row.text;
                r.type = row.type;
-               r.getter = row.getter();
-               r.standardGetterOffset = row.standardGetterOffset;
+               r.getter = row.function();
+               r.standardGetterOffset = row.offset;
              });
   size_t m = 0;
   char* text = text_;
-  ForEachRow(Tables::kMethods, std::size(Tables::kMethods), Tables::kFacts,
-             [&](const MethodRow& row) {
-               MethodRecord& r = methods_[m++];
-               r = MethodRecord{};
-               r.function = row.function();
-               r.setter = row.setter != nullptr ? row.setter() : nullptr;
-               r.declaration = text;
-               text += ExpandDeclaration(row.pattern, Tables::kWords, text);
-             });
+  ForEachRow(Tables::kMethods, std::size(Tables::kMethods), Tables::kFacts, [&](const Row& row) {
+    MethodRecord& r = methods_[m++];
+    r = MethodRecord{};
+    r.function = row.function();
+    r.setter = row.setter != nullptr ? row.setter() : nullptr;
+    r.declaration = text;
+    text += ExpandDeclaration(row.text, Tables::kWords, text);
+  });
   FillClassRecord(record_, Tables::kWords, dataSize, destructor, properties_, p, methods_, m);
   return &record_;
 }

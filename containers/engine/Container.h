@@ -250,7 +250,7 @@ class Container {
 
   // The method rows maps and sets share: positions and keyed removal, and
   // the storage's own rows.
-  static constexpr MethodRow kPositionRows[] = {
+  static constexpr Row kPositionRows[] = {
       {"first as {I}", Guarded<&First>},
       {"last as {I}", Guarded<&Last>},
       {"Remove(pos as {I})", Guarded<&RemoveAt>},
@@ -259,20 +259,20 @@ class Container {
       {"CountKey(key as {K}) as integer", Guarded<&CountKey>},
       {"find(key as {K}) as {I}", Guarded<&Find>},
   };
-  static constexpr MethodRow kStorageMethods = StorageRows<Storage>::template kMethods<Container>;
+  static constexpr Row kStorageMethods = StorageRows<Storage>::template kMethods<Container>;
   // The iterator rows before a map's `value` (moving, the key) and after it.
-  static constexpr MethodRow kIteratorMoveAndKey[] = {
+  static constexpr Row kIteratorMoveAndKey[] = {
       {"MoveNext", Guarded<&IteratorMoveNext>},
       {"Key as {K}", Guarded<&IteratorKey>},
   };
-  static constexpr MethodRow kIteratorCompare[] = {
+  static constexpr Row kIteratorCompare[] = {
       {"isEqual(other as {I}) as boolean", Guarded<&IteratorIsEqual>},
       {"isNotEqual(other as {I}) as boolean", Guarded<&IteratorIsNotEqual>},
       StorageRows<Storage>::template kIteratorMethods<Container>,
   };
 
   // The properties of every container class; the shapes declare the methods.
-  static constexpr PropertyRow kProperties[] = {
+  static constexpr Row kProperties[] = {
       {"CaseSensitive", "Boolean", &StandardGetter, offsetof(Data, caseSensitive),
        When::kCaseModes},
       {"MaxSize", "Integer", Guarded<&MaxSize>},
@@ -287,7 +287,7 @@ class Container {
   // first declaration and function, Integer keys the second.  Only the
   // function the member registers is made.
   template <auto WithCase, auto Plain>
-  static constexpr MethodRow ByCase(const char* withCase, const char* plain) {
+  static constexpr Row ByCase(const char* withCase, const char* plain) {
     if constexpr (kHasCaseModes) {
       return {withCase, Guarded<WithCase>};
     } else {

@@ -16,30 +16,30 @@ struct StorageRows;
 template <>
 struct StorageRows<HashStorage> {
   template <typename C>
-  static constexpr PropertyRow kPropertyRows[] = {{"BinCount", "Integer", Guarded<&C::BinCount>}};
+  static constexpr Row kPropertyRows[] = {{"BinCount", "Integer", Guarded<&C::BinCount>}};
   template <typename C>
-  static constexpr PropertyRow kProperties = PropertyRow(kPropertyRows<C>);
+  static constexpr Row kProperties = Row(kPropertyRows<C>);
   template <typename C>
-  static constexpr MethodRow kMethods = MethodRow();
+  static constexpr Row kMethods = Row();
   template <typename C>
-  static constexpr MethodRow kIteratorMethods = MethodRow();
+  static constexpr Row kIteratorMethods = Row();
 };
 
 template <bool Ascending, bool Indexed>
 struct StorageRows<TreeStorage<Ascending, Indexed>> {
   template <typename C>
-  static constexpr PropertyRow kProperties = PropertyRow();
+  static constexpr Row kProperties = Row();
   template <typename C>
-  static constexpr MethodRow kMethodRows[] = {
+  static constexpr Row kMethodRows[] = {
       {"LowerBound(key as {K}) as {I}", Guarded<&C::LowerBound>},
       {"UpperBound(key as {K}) as {I}", Guarded<&C::UpperBound>},
   };
   template <typename C>
-  static constexpr MethodRow kMethods = MethodRow(kMethodRows<C>);
+  static constexpr Row kMethods = Row(kMethodRows<C>);
   template <typename C>
-  static constexpr MethodRow kIteratorMethodRows[] = {{"MovePrev", Guarded<&C::IteratorMovePrev>}};
+  static constexpr Row kIteratorMethodRows[] = {{"MovePrev", Guarded<&C::IteratorMovePrev>}};
   template <typename C>
-  static constexpr MethodRow kIteratorMethods = MethodRow(kIteratorMethodRows<C>);
+  static constexpr Row kIteratorMethods = Row(kIteratorMethodRows<C>);
 };
 
 }  // namespace kdt

@@ -61,7 +61,7 @@ struct IteratorTables {
   static constexpr TypeWords kWords{Member::kWords.iteratorName, Member::kWords.iteratorName,
                                     Member::kWords.keyWord, Member::kWords.valueWord};
   static constexpr MemberFacts kFacts = C::kFacts;
-  static constexpr PropertyRow kProperties[] = {PropertyRow()};
+  static constexpr kdt::Row kProperties[] = {kdt::Row()};
   static constexpr const auto& kMethods = C::kIteratorMethods;
 };
 

@@ -105,7 +105,7 @@ class MapClass : public Container<Member> {
   }
 
   // ---- Declarations.
-  static constexpr MethodRow kMethods[] = {
+  static constexpr Row kMethods[] = {
       Base::template ByCase<&MapClass::ConstructWithCase, &MapClass::Construct>(
           "Constructor(CaseSensitive as Boolean = true)", "Constructor"),
       Base::template ByCase<&MapClass::ConstructFromDictionaryWithCase,
@@ -123,16 +123,16 @@ class MapClass : public Container<Member> {
       {"Values as {V}()", Guarded<&MapClass::Values>},
       {"AddKeys(targetArray() as {K})", Guarded<&MapClass::AddKeys>},
       {"AddValues(targetArray() as {V})", Guarded<&MapClass::AddValues>},
-      MethodRow(Base::kPositionRows),
+      Row(Base::kPositionRows),
       {"value(key as {K}) as {V}", Guarded<&MapClass::GetValue>, Guarded<&MapClass::SetValue>},
       {"hasKey(key as {K}) as boolean", Guarded<&MapClass::Contains>},
       {"lookup(key as {K}, defaultvalue as {V}) as {V}", Guarded<&MapClass::Lookup>},
       Base::kStorageMethods,
   };
-  static constexpr MethodRow kIteratorMethods[] = {
-      MethodRow(Base::kIteratorMoveAndKey),
+  static constexpr Row kIteratorMethods[] = {
+      Row(Base::kIteratorMoveAndKey),
       {"Value as {V}", Guarded<&MapClass::IteratorGetValue>, Guarded<&MapClass::IteratorSetValue>},
-      MethodRow(Base::kIteratorCompare),
+      Row(Base::kIteratorCompare),
   };
 
  private:

@@ -52,22 +52,22 @@ class SetClass : public Container<Member> {
       return FunctionMaker(nullptr);
     }
   }();
-  static constexpr MethodRow kMethods[] = {
+  static constexpr Row kMethods[] = {
       Base::template ByCase<&SetClass::ConstructWithCase, &SetClass::Construct>(
           "Constructor(CaseSensitive as Boolean = true)", "Constructor"),
-      {When::kVariantElements, "Constructor(Keys() as string)", kStringArrayConstructor},
+      {"Constructor(Keys() as string)", kStringArrayConstructor, nullptr, When::kVariantElements},
       {"Constructor(Keys() as {K})", Guarded<&SetClass::ConstructFromArray>},
       {"Clear", Guarded<&SetClass::Clear>},
       {"Key(index as integer) as {K}", Guarded<&SetClass::KeyAtIndex>},
       {"Keys as {K}()", Guarded<&SetClass::Keys>},
-      MethodRow(Base::kPositionRows),
+      Row(Base::kPositionRows),
       {"lookup(key as {K}) as boolean", Guarded<&SetClass::Contains>},
       {"insert(key as {K})", Guarded<&SetClass::Insert>},
       Base::kStorageMethods,
   };
-  static constexpr MethodRow kIteratorMethods[] = {
-      MethodRow(Base::kIteratorMoveAndKey),
-      MethodRow(Base::kIteratorCompare),
+  static constexpr Row kIteratorMethods[] = {
+      Row(Base::kIteratorMoveAndKey),
+      Row(Base::kIteratorCompare),
   };
 
  private:

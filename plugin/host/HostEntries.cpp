@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstring>
 #include <tuple>
 
 #include "plugin/PluginMain.h"
@@ -48,23 +49,14 @@ R AsFlag(R result) {
   return result != 0 ? 1 : 0;
 }
 
-// Array accessors move one 32-bit word; these give it the element's type.
-template <typename T>
-uint32_t ToWord(T value) {
-  if constexpr (std::is_pointer_v<T>) {
-    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(value));
-  } else {
-    return static_cast<uint32_t>(value);
-  }
-}
-
-template <typename T>
-T FromWord(uint32_t word) {
-  if constexpr (std::is_pointer_v<T>) {
-    return reinterpret_cast<T>(static_cast<uintptr_t>(word));
-  } else {
-    return static_cast<T>(word);
-  }
+// Array accessors move one 32-bit word: an element of any of the four types
+// is that word as it stands.
+template <typename To, typename From>
+To WordCast(From value) {
+  static_assert(sizeof(To) == 4 && sizeof(From) == 4, "array elements are one word");
+  To word;
+  std::memcpy(&word, &value, sizeof word);
+  return word;
 }
 
 template <typename Accessor>
@@ -133,7 +125,7 @@ KDT_HOST_ENTRY_LIST(KDT_DEFINE_WRAPPER)
     auto get = ArrayAccessor<entry::ArrayGetAccessor>(cache, "Plugin" #Kind "ArrayGetProc",   \
                                                       "RuntimeArrayDirectGetGetProc", array); \
     if (get == nullptr || out == nullptr) return false;                                       \
-    *out = FromWord<Element>(get(array, index));                                              \
+    *out = WordCast<Element>(get(array, index));                                              \
     return true;                                                                              \
   }                                                                                           \
   bool Plugin##Kind##OwnArrayGet(REALarray array, int32_t index, Element* out) {              \
@@ -142,7 +134,7 @@ KDT_HOST_ENTRY_LIST(KDT_DEFINE_WRAPPER)
     auto get = OwnArrayAccessor(accessor, cache, "Plugin" #Kind "ArrayGetProc",               \
                                 "RuntimeArrayDirectGetGetProc", array);                       \
     if (get == nullptr || out == nullptr) return false;                                       \
-    *out = FromWord<Element>(get(array, index));                                              \
+    *out = WordCast<Element>(get(array, index));                                              \
     return true;                                                                              \
   }                                                                                           \
   bool Plugin##Kind##OwnArraySet(REALarray array, int32_t index, Element value) {             \
@@ -151,7 +143,7 @@ KDT_HOST_ENTRY_LIST(KDT_DEFINE_WRAPPER)
     auto set = OwnArrayAccessor(accessor, cache, "Plugin" #Kind "ArraySetProc",               \
                                 "RuntimeArrayDirectGetSetProc", array);                       \
     if (set == nullptr) return false;                                                         \
-    set(array, ToWord(value), index);                                                         \
+    set(array, WordCast<uint32_t>(value), index);                                             \
     return true;                                                                              \
   }                                                                                           \
   bool Plugin##Kind##ArrayInsertProc(REALarray array, int32_t index, Element value) {         \
@@ -159,7 +151,7 @@ KDT_HOST_ENTRY_LIST(KDT_DEFINE_WRAPPER)
     auto insert = ArrayAccessor<entry::ArrayInsertAccessor>(                                  \
         cache, "Plugin" #Kind "ArrayInsertProc", "RuntimeArrayDirectGetInsertProc", array);   \
     if (insert == nullptr) return false;                                                      \
-    insert(array, index, ToWord(value));                                                      \
+    insert(array, index, WordCast<uint32_t>(value));                                          \
     return true;                                                                              \
   }
 
