@@ -39,6 +39,16 @@ TEST(PluginMain, HostWithoutAnnouncementStillRegisters) {
   EXPECT_EQ(host.Classes().size(), 52u);
 }
 
+// The records have their places in static storage: a load on a host with no
+// memory to spare registers every class and asks for no memory.
+TEST(PluginMain, LoadingAsksForNoMemory) {
+  standin::Host::FailLibraryAllocation(1, true);
+  standin::TestHost host(Loaded());
+  standin::Host::FailLibraryAllocation(0);
+  EXPECT_EQ(standin::Host::LibraryAllocations(), 0u);
+  EXPECT_EQ(host.Classes().size(), 52u);
+}
+
 // Bytes of the heap in use by this process.  The plain build's count is exact
 // only with the C library's per-thread cache of freed blocks turned off,
 // which the test runner does (tests/CMakeLists.txt).
