@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -24,35 +25,82 @@ std::string Page(const std::string& name) {
   return text.str();
 }
 
-// The output block after each "<!-- output: NAME -->" marker, line by line.
-std::map<std::string, std::vector<std::string>> GuideOutputs() {
-  std::map<std::string, std::vector<std::string>> outputs;
+// Each example of the guide by its output marker ("<!-- output: NAME -->", or
+// "<!-- output: NAME host VERSION -->" for a run on that host version): the
+// code block before the marker and the lines of the output block after it.
+struct Example {
+  std::string code;
+  std::vector<std::string> output;
+};
+std::map<std::string, Example> GuideExamples() {
+  std::map<std::string, Example> examples;
   std::istringstream in(Page("examples.md"));
-  std::string line, name;
+  std::string line, name, code;
+  bool inCode = false;
   int fences = 0;
   while (std::getline(in, line)) {
     if (line.rfind("<!-- output: ", 0) == 0) {
-      name = line.substr(13, line.find(' ', 13) - 13);
-      outputs[name];
+      name = line.substr(13, line.rfind(" -->") - 13);
+      examples[name].code = code;
       fences = 0;
     } else if (!name.empty() && line.rfind("```", 0) == 0) {
       if (++fences == 2) name.clear();
     } else if (!name.empty() && fences == 1) {
-      outputs[name].push_back(line);
+      examples[name].output.push_back(line);
+    } else if (line == "```" || inCode) {
+      if (!inCode) code.clear();
+      inCode = inCode ? line != "```" : true;
+      if (inCode && line != "```") code += line + "\n";
     }
   }
-  return outputs;
+  return examples;
 }
 
+// The members the code calls on variables declared with one of the plug-in
+// classes the example used, as "Class.Member" ("Dim m As New XKDT" and
+// "m.value(k) = v" give "XKDT.value"; a variable declared in both branches of
+// an #If has both classes); comments and string literals left out.
+std::set<std::string> MembersCalled(const std::string& code, const std::set<std::string>& used) {
+  const std::regex strip("\"[^\"]*\"|'.*"), dim("Dim (\\w+) As (?:New )?(\\w+KDT)\\b"),
+      call("\\b(\\w+)\\.(\\w+)");
+  const std::string text = std::regex_replace(code, strip, "\"\"");
+  std::multimap<std::string, std::string> classOf;
+  std::set<std::string> classes, names;
+  for (const std::string& member : used) classes.insert(member.substr(0, member.find('.')));
+  for (std::sregex_iterator m(text.begin(), text.end(), dim), end; m != end; ++m)
+    classOf.emplace((*m)[1], (*m)[2]);
+  for (std::sregex_iterator m(text.begin(), text.end(), call), end; m != end; ++m)
+    for (auto [at, to] = classOf.equal_range((*m)[1]); at != to; ++at)
+      if (classes.count(at->second) != 0) names.insert(at->second + "." + (*m)[2].str());
+  return names;
+}
+
+// Every example prints what the guide shows and calls the members the
+// guide's code calls, on the guide's host and on every host an output names.
 TEST(Guide, EveryExamplePrintsWhatTheGuideShows) {
-  auto outputs = GuideOutputs();
-  standin::TestHost host;
-  for (const auto& [name, lines] : RunGuideExamples(host)) {
-    EXPECT_EQ(outputs.count(name), 1u) << "examples.md has no output for " << name;
-    EXPECT_EQ(lines, outputs[name]) << name;
-    outputs.erase(name);
+  auto examples = GuideExamples();
+  std::set<double> versions = {2019.0};
+  for (const auto& [name, example] : examples)
+    if (name.find(" host ") != std::string::npos)
+      versions.insert(std::stod(name.substr(name.find(" host ") + 6)));
+  std::set<std::string> checked;
+  for (double version : versions) {
+    standin::TestHost host(standin::Options::Loaded(version));
+    for (const GuideExample& ran : RunGuideExamples(host)) {
+      std::ostringstream key;
+      key << ran.name;
+      if (version != 2019.0) key << " host " << version;
+      if (version != 2019.0 && examples.count(key.str()) == 0) continue;
+      ASSERT_EQ(examples.count(key.str()), 1u) << "examples.md has no output for " << key.str();
+      EXPECT_EQ(ran.lines, examples[key.str()].output) << key.str();
+      std::set<std::string> called = ran.called;
+      called.erase("StringToStringOrderedMapKDT.Operator_Convert");  // Dim d As Dictionary = m
+      EXPECT_EQ(called, MembersCalled(examples[key.str()].code, called)) << key.str();
+      checked.insert(key.str());
+    }
   }
-  EXPECT_TRUE(outputs.empty()) << "an example the demo does not run: " << outputs.begin()->first;
+  for (const auto& [name, example] : examples)
+    EXPECT_EQ(checked.count(name), 1u) << "an example the demo does not run: " << name;
 }
 
 const char* const kPages[] = {"README.md",       "hash-maps.md", "ordered-maps.md", "hash-sets.md",
