@@ -4,7 +4,9 @@
 // give; and every declaration table must list its class's records in order.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <regex>
 #include <set>
@@ -104,16 +106,21 @@ TEST(Guide, EveryExamplePrintsWhatTheGuideShows) {
 }
 
 const char* const kPages[] = {"README.md",       "hash-maps.md", "ordered-maps.md", "hash-sets.md",
-                              "ordered-sets.md", "iterators.md", "examples.md"};
+                              "ordered-sets.md", "iterators.md", "examples.md",     "errors.md",
+                              "keys.md",         "changes.md"};
+
+std::set<std::string> OlderHostClasses() {
+  std::set<std::string> older;
+  standin::TestHost host(standin::Options::Loaded(2014.99));
+  for (const standin::ClassInfo* c : host.Classes()) older.insert(c->name);
+  return older;
+}
 
 TEST(Guide, TablesAreTheRegisteredClasses) {
-  std::set<std::string> older;
-  {
-    standin::TestHost host(standin::Options::Loaded(2014.99));
-    for (const standin::ClassInfo* c : host.Classes()) older.insert(c->name);
-  }
+  std::set<std::string> older = OlderHostClasses();
   standin::TestHost host;
   auto tables = standin::GuideMemberTables(host.Classes(), older);
+  tables["errors"] = standin::ErrorReference(host);
   std::set<std::string> used;
   for (const char* page : kPages) {
     for (const auto& [name, block] : standin::GeneratedBlocks(Page(page))) {
@@ -149,6 +156,22 @@ TEST(Guide, TablesAreTheRegisteredClasses) {
     check();
   }
   EXPECT_EQ(used.size(), tables.size()) << "a member table is missing from the guide";
+}
+
+// A page per registered class and the index, as the registered records and
+// the family pages make them; no other file in docs/guide/reference.
+TEST(Guide, ReferencePagesAreTheRegisteredClasses) {
+  std::set<std::string> older = OlderHostClasses();
+  standin::TestHost host;
+  std::map<std::string, std::string> pages;
+  for (const char* page : kPages) pages[page] = Page(page);
+  auto reference = standin::ReferencePages(host, older, pages);
+  EXPECT_EQ(reference.size(), host.Classes().size() + 1);
+  for (const auto& [name, text] : reference)
+    EXPECT_EQ(Page("reference/" + name), text)
+        << "docs/guide/reference/" << name << " (scripts/update-class-reference.sh rewrites it)";
+  auto files = std::filesystem::directory_iterator(KDT_SOURCE_DIR "/docs/guide/reference");
+  EXPECT_EQ(static_cast<size_t>(std::distance(begin(files), end(files))), reference.size());
 }
 
 }  // namespace
