@@ -6,6 +6,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <regex>
 #include <sstream>
 
 #include "standin/tools/GuideTables.h"
@@ -60,15 +61,19 @@ std::vector<std::pair<std::string, std::string>> Members(const ClassInfo& c) {
 
 // The rows of the page's declaration table (after its "<!-- declarations:"
 // marker) for `c`, after the declaration cell ("| what | raises | cost |"),
-// by member key.
-std::map<std::string, std::string> DescribedRows(const std::string& page, const ClassInfo& c) {
+// by member key; links point from the reference folder.
+std::map<std::string, std::string> DescribedRows(const std::string& name, const std::string& page,
+                                                 const ClassInfo& c) {
+  const std::regex anchor("\\]\\(#"), relative("\\]\\((?!\\.\\./)");
   std::map<std::string, std::string> byDeclaration, rows;
   std::istringstream in(page.substr(page.find("<!-- declarations: ")));
   std::string line;
   while (std::getline(in, line) && (byDeclaration.empty() || line.rfind("| ", 0) == 0))
     if (line.rfind("| `", 0) == 0)
       byDeclaration[line.substr(3, line.find('`', 3) - 3)] =
-          line.substr(line.find('|', line.find('`', 3)));
+          std::regex_replace(std::regex_replace(line.substr(line.find('|', line.find('`', 3))),
+                                                anchor, "](" + name + "#"),
+                             relative, "](../");
   for (const auto& [key, declaration] : Members(c))
     if (byDeclaration.count(declaration) != 0) rows[key] = byDeclaration[declaration];
   return rows;
@@ -92,7 +97,7 @@ std::map<std::string, std::string> ReferencePages(Host& host,
   std::map<std::string, std::map<std::string, std::string>> described;  // by family page
   for (const auto& [name, page] : pages) {
     const ClassInfo* model = host.FindClass(DeclaredClass(page));
-    if (model != nullptr) described[name] = DescribedRows(page, *model);
+    if (model != nullptr) described[name] = DescribedRows(name, page, *model);
   }
   std::map<std::string, std::string> out;
   std::ostringstream index;
