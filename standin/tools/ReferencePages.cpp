@@ -6,7 +6,6 @@
 #include <functional>
 #include <iterator>
 #include <map>
-#include <regex>
 #include <sstream>
 
 #include "standin/tools/GuideTables.h"
@@ -59,21 +58,26 @@ std::vector<std::pair<std::string, std::string>> Members(const ClassInfo& c) {
   return out;
 }
 
+// A row of `page` with its links made to work from the reference folder:
+// "](#order)" becomes "](../page#order)", "](errors.md)" "](../errors.md)".
+std::string FromReferenceFolder(std::string row, const std::string& page) {
+  for (size_t at = row.find("]("); at != std::string::npos; at = row.find("](", at + 2))
+    row.insert(at + 2, row[at + 2] == '#' ? "../" + page : "../");
+  return row;
+}
+
 // The rows of the page's declaration table (after its "<!-- declarations:"
 // marker) for `c`, after the declaration cell ("| what | raises | cost |"),
 // by member key; links point from the reference folder.
 std::map<std::string, std::string> DescribedRows(const std::string& name, const std::string& page,
                                                  const ClassInfo& c) {
-  const std::regex anchor("\\]\\(#"), relative("\\]\\((?!\\.\\./)");
   std::map<std::string, std::string> byDeclaration, rows;
   std::istringstream in(page.substr(page.find("<!-- declarations: ")));
   std::string line;
   while (std::getline(in, line) && (byDeclaration.empty() || line.rfind("| ", 0) == 0))
     if (line.rfind("| `", 0) == 0)
       byDeclaration[line.substr(3, line.find('`', 3) - 3)] =
-          std::regex_replace(std::regex_replace(line.substr(line.find('|', line.find('`', 3))),
-                                                anchor, "](" + name + "#"),
-                             relative, "](../");
+          FromReferenceFolder(line.substr(line.find('|', line.find('`', 3))), name);
   for (const auto& [key, declaration] : Members(c))
     if (byDeclaration.count(declaration) != 0) rows[key] = byDeclaration[declaration];
   return rows;

@@ -4,11 +4,11 @@
 // give; and every declaration table must list its class's records in order.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -63,17 +63,26 @@ std::map<std::string, Example> GuideExamples() {
 // "m.value(k) = v" give "XKDT.value"; a variable declared in both branches of
 // an #If has both classes); comments and string literals left out.
 std::set<std::string> MembersCalled(const std::string& code, const std::set<std::string>& used) {
-  const std::regex strip("\"[^\"]*\"|'.*"), dim("Dim (\\w+) As (?:New )?(\\w+KDT)\\b"),
-      call("\\b(\\w+)\\.(\\w+)");
-  const std::string text = std::regex_replace(code, strip, "\"\"");
-  std::multimap<std::string, std::string> classOf;
+  // The words and dots of the code, outside comments and string literals.
+  std::vector<std::string> words;
+  bool quoted = false, comment = false, inWord = false;
+  for (char ch : code) {
+    comment = comment ? ch != '\n' : !quoted && ch == '\'';
+    quoted = quoted != (ch == '"');
+    const bool word = std::isalnum(static_cast<unsigned char>(ch)) || ch == '_';
+    if (!comment && !quoted && (ch == '.' || (word && !inWord))) words.emplace_back();
+    if (!comment && !quoted && (ch == '.' || word)) words.back() += ch;
+    inWord = word && !comment && !quoted;
+  }
   std::set<std::string> classes, names;
   for (const std::string& member : used) classes.insert(member.substr(0, member.find('.')));
-  for (std::sregex_iterator m(text.begin(), text.end(), dim), end; m != end; ++m)
-    classOf.emplace((*m)[1], (*m)[2]);
-  for (std::sregex_iterator m(text.begin(), text.end(), call), end; m != end; ++m)
-    for (auto [at, to] = classOf.equal_range((*m)[1]); at != to; ++at)
-      if (classes.count(at->second) != 0) names.insert(at->second + "." + (*m)[2].str());
+  std::multimap<std::string, std::string> classOf;
+  for (size_t i = 0; i + 3 < words.size(); ++i)
+    if (words[i] == "Dim" && words[i + 2] == "As")
+      classOf.emplace(words[i + 1], words[i + 3] == "New" ? words[i + 4] : words[i + 3]);
+  for (size_t i = 0; i + 2 < words.size(); ++i)
+    for (auto [at, to] = classOf.equal_range(words[i]); words[i + 1] == "." && at != to; ++at)
+      if (classes.count(at->second) != 0) names.insert(at->second + "." + words[i + 2]);
   return names;
 }
 
