@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the plug-in from a clean Release build and writes the release archive
 #   dist/kdt-containers-VERSION-linux-armhf.tar.gz
-# holding the plug-in, the user guide, README, CHANGELOG and SHA256SUMS.  The
+# holding the plug-in, the user guide (every page, the class reference
+# included), README, CHANGELOG and SHA256SUMS.  The
 # version is the CMake project version.  The archive is unpacked and verified
 # before the script reports success.
 set -euo pipefail
@@ -23,10 +24,10 @@ bash scripts/check-glibc.sh "$so"
 
 name="kdt-containers-$version-linux-armhf"
 stage="$build/stage/$name"
-mkdir -p "$stage/guide" dist
+mkdir -p "$stage" dist
 arm-linux-gnueabihf-strip --strip-debug -o "$stage/libkdtcontainers.so" "$so"
 cp README.md CHANGELOG.md "$stage/"
-cp docs/guide/*.md "$stage/guide/"
+cp -r docs/guide "$stage/guide"
 (cd "$stage" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort \
   | xargs sha256sum > SHA256SUMS)
 archive="dist/$name.tar.gz"
@@ -39,9 +40,14 @@ check=$(mktemp -d)
 trap 'rm -rf "$check"' EXIT
 tar -xzf "$archive" -C "$check"
 (cd "$check/$name" && sha256sum --quiet -c SHA256SUMS)
-for f in libkdtcontainers.so README.md CHANGELOG.md guide/README.md; do
+for f in libkdtcontainers.so README.md CHANGELOG.md guide/README.md guide/errors.md \
+  guide/reference/README.md; do
   [ -f "$check/$name/$f" ] || { echo "missing from the archive: $f"; exit 1; }
 done
+# The whole guide, the class reference pages included.
+guide_files=$(find docs/guide -type f | wc -l)
+packed=$(find "$check/$name/guide" -type f | wc -l)
+[ "$guide_files" = "$packed" ] || { echo "the archive holds $packed of the guide's $guide_files files"; exit 1; }
 banner=$(qemu-arm -L /usr/arm-linux-gnueabihf "$check/$name/libkdtcontainers.so")
 case "$banner" in "KDT Containers $version,"*) ;; *) echo "unexpected banner: $banner"; exit 1 ;; esac
 bash scripts/check-glibc.sh "$check/$name/libkdtcontainers.so" >/dev/null

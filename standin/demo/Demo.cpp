@@ -42,9 +42,9 @@ int main(int argc, char** argv) {
       std::cout << "  " << c->name << " (" << c->dataSize << " bytes, " << c->properties.size()
                 << " properties, " << c->methods.size() << " methods)\n";
     if (!classes.empty())
-      for (const auto& [name, lines] : RunGuideExamples(host)) {
-        std::cout << "\nThe user guide's example \"" << name << "\" prints:\n";
-        for (const std::string& line : lines) std::cout << "  " << line << "\n";
+      for (const GuideExample& example : RunGuideExamples(host)) {
+        std::cout << "\nThe user guide's example \"" << example.name << "\" prints:\n";
+        for (const std::string& line : example.lines) std::cout << "  " << line << "\n";
       }
     auto problems = host.Finish();
     if (!problems.empty()) {

@@ -1,6 +1,7 @@
 // Prints the classes the plug-in registers with a current host, in the form
 // kept in docs/class-reference.txt.  With "--guide DIR" it rewrites instead
-// the generated member tables of the user guide pages in DIR.
+// the generated parts of the user guide in DIR: the member tables, the error
+// reference, and the class reference pages in DIR/reference.
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -13,6 +14,13 @@
 
 namespace {
 
+std::string Read(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
 int RewriteGuide(const std::filesystem::path& dir) {
   std::set<std::string> older;
   {
@@ -21,16 +29,20 @@ int RewriteGuide(const std::filesystem::path& dir) {
     if (!host.Finish().empty()) return 1;
   }
   standin::Host host(standin::Options::Loaded(2019.0));
-  auto tables = standin::GuideMemberTables(host.Classes(), older);
+  auto blocks = standin::GuideMemberTables(host.Classes(), older);
+  blocks["errors"] = standin::ErrorReference(host);
+  std::map<std::string, std::string> pages;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
     if (entry.path().extension() != ".md") continue;
-    std::ifstream in(entry.path());
-    std::stringstream page;
-    page << in.rdbuf();
-    in.close();
-    std::string rewritten = standin::ReplaceGeneratedBlocks(page.str(), tables);
-    if (rewritten != page.str()) std::ofstream(entry.path()) << rewritten;
+    std::string page = Read(entry.path());
+    std::string rewritten = standin::ReplaceGeneratedBlocks(page, blocks);
+    if (rewritten != page) std::ofstream(entry.path()) << rewritten;
+    pages[entry.path().filename().string()] = rewritten;
   }
+  std::filesystem::remove_all(dir / "reference");
+  std::filesystem::create_directory(dir / "reference");
+  for (const auto& [name, text] : standin::ReferencePages(host, older, pages))
+    std::ofstream(dir / "reference" / name) << text;
   return host.Finish().empty() ? 0 : 1;
 }
 

@@ -18,6 +18,19 @@ namespace standin {
 std::map<std::string, std::string> GuideMemberTables(const std::vector<const ClassInfo*>& classes,
                                                      const std::set<std::string>& olderHostClasses);
 
+// The class reference of the guide: "NAME.md" for every class the host
+// registered (each declaration as registered, what it does, raises and costs
+// as the family page in `pages` (by file name) says for the class its
+// declaration table shows) and "README.md", the index of classes and members.
+std::map<std::string, std::string> ReferencePages(Host& host,
+                                                  const std::set<std::string>& olderHostClasses,
+                                                  const std::map<std::string, std::string>& pages);
+
+// The error reference block: for each family, what each member raises in
+// each situation a host program can make, found by making the calls on every
+// registered class of the family.
+std::string ErrorReference(Host& host);
+
 // The generated blocks of a page by name: the lines between
 // "<!-- generated: NAME -->" and "<!-- end generated -->".
 std::map<std::string, std::string> GeneratedBlocks(const std::string& page);

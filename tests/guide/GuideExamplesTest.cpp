@@ -4,7 +4,10 @@
 // give; and every declaration table must list its class's records in order.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
@@ -24,48 +27,109 @@ std::string Page(const std::string& name) {
   return text.str();
 }
 
-// The output block after each "<!-- output: NAME -->" marker, line by line.
-std::map<std::string, std::vector<std::string>> GuideOutputs() {
-  std::map<std::string, std::vector<std::string>> outputs;
+// Each example of the guide by its output marker ("<!-- output: NAME -->", or
+// "<!-- output: NAME host VERSION -->" for a run on that host version): the
+// code block before the marker and the lines of the output block after it.
+struct Example {
+  std::string code;
+  std::vector<std::string> output;
+};
+std::map<std::string, Example> GuideExamples() {
+  std::map<std::string, Example> examples;
   std::istringstream in(Page("examples.md"));
-  std::string line, name;
+  std::string line, name, code;
+  bool inCode = false;
   int fences = 0;
   while (std::getline(in, line)) {
     if (line.rfind("<!-- output: ", 0) == 0) {
-      name = line.substr(13, line.find(' ', 13) - 13);
-      outputs[name];
+      name = line.substr(13, line.rfind(" -->") - 13);
+      examples[name].code = code;
       fences = 0;
     } else if (!name.empty() && line.rfind("```", 0) == 0) {
       if (++fences == 2) name.clear();
     } else if (!name.empty() && fences == 1) {
-      outputs[name].push_back(line);
+      examples[name].output.push_back(line);
+    } else if (line == "```" || inCode) {
+      if (!inCode) code.clear();
+      inCode = inCode ? line != "```" : true;
+      if (inCode && line != "```") code += line + "\n";
     }
   }
-  return outputs;
+  return examples;
 }
 
-TEST(Guide, EveryExamplePrintsWhatTheGuideShows) {
-  auto outputs = GuideOutputs();
-  standin::TestHost host;
-  for (const auto& [name, lines] : RunGuideExamples(host)) {
-    EXPECT_EQ(outputs.count(name), 1u) << "examples.md has no output for " << name;
-    EXPECT_EQ(lines, outputs[name]) << name;
-    outputs.erase(name);
+// The members the code calls on variables declared with one of the plug-in
+// classes the example used, as "Class.Member" ("Dim m As New XKDT" and
+// "m.value(k) = v" give "XKDT.value"; a variable declared in both branches of
+// an #If has both classes); comments and string literals left out.
+std::set<std::string> MembersCalled(const std::string& code, const std::set<std::string>& used) {
+  // The words and dots of the code, outside comments and string literals.
+  std::vector<std::string> words;
+  bool quoted = false, comment = false, inWord = false;
+  for (char ch : code) {
+    comment = comment ? ch != '\n' : !quoted && ch == '\'';
+    quoted = quoted != (ch == '"');
+    const bool word = std::isalnum(static_cast<unsigned char>(ch)) || ch == '_';
+    if (!comment && !quoted && (ch == '.' || (word && !inWord))) words.emplace_back();
+    if (!comment && !quoted && (ch == '.' || word)) words.back() += ch;
+    inWord = word && !comment && !quoted;
   }
-  EXPECT_TRUE(outputs.empty()) << "an example the demo does not run: " << outputs.begin()->first;
+  std::set<std::string> classes, names;
+  for (const std::string& member : used) classes.insert(member.substr(0, member.find('.')));
+  std::multimap<std::string, std::string> classOf;
+  for (size_t i = 0; i + 3 < words.size(); ++i)
+    if (words[i] == "Dim" && words[i + 2] == "As")
+      classOf.emplace(words[i + 1], words[i + 3] == "New" ? words[i + 4] : words[i + 3]);
+  for (size_t i = 0; i + 2 < words.size(); ++i)
+    for (auto [at, to] = classOf.equal_range(words[i]); words[i + 1] == "." && at != to; ++at)
+      if (classes.count(at->second) != 0) names.insert(at->second + "." + words[i + 2]);
+  return names;
+}
+
+// Every example prints what the guide shows and calls the members the
+// guide's code calls, on the guide's host and on every host an output names.
+TEST(Guide, EveryExamplePrintsWhatTheGuideShows) {
+  auto examples = GuideExamples();
+  std::set<double> versions = {2019.0};
+  for (const auto& [name, example] : examples)
+    if (name.find(" host ") != std::string::npos)
+      versions.insert(std::stod(name.substr(name.find(" host ") + 6)));
+  std::set<std::string> checked;
+  for (double version : versions) {
+    standin::TestHost host(standin::Options::Loaded(version));
+    for (const GuideExample& ran : RunGuideExamples(host)) {
+      std::ostringstream key;
+      key << ran.name;
+      if (version != 2019.0) key << " host " << version;
+      if (version != 2019.0 && examples.count(key.str()) == 0) continue;
+      ASSERT_EQ(examples.count(key.str()), 1u) << "examples.md has no output for " << key.str();
+      EXPECT_EQ(ran.lines, examples[key.str()].output) << key.str();
+      std::set<std::string> called = ran.called;
+      called.erase("StringToStringOrderedMapKDT.Operator_Convert");  // Dim d As Dictionary = m
+      EXPECT_EQ(called, MembersCalled(examples[key.str()].code, called)) << key.str();
+      checked.insert(key.str());
+    }
+  }
+  for (const auto& [name, example] : examples)
+    EXPECT_EQ(checked.count(name), 1u) << "an example the demo does not run: " << name;
 }
 
 const char* const kPages[] = {"README.md",       "hash-maps.md", "ordered-maps.md", "hash-sets.md",
-                              "ordered-sets.md", "iterators.md", "examples.md"};
+                              "ordered-sets.md", "iterators.md", "examples.md",     "errors.md",
+                              "keys.md",         "changes.md"};
+
+std::set<std::string> OlderHostClasses() {
+  std::set<std::string> older;
+  standin::TestHost host(standin::Options::Loaded(2014.99));
+  for (const standin::ClassInfo* c : host.Classes()) older.insert(c->name);
+  return older;
+}
 
 TEST(Guide, TablesAreTheRegisteredClasses) {
-  std::set<std::string> older;
-  {
-    standin::TestHost host(standin::Options::Loaded(2014.99));
-    for (const standin::ClassInfo* c : host.Classes()) older.insert(c->name);
-  }
+  std::set<std::string> older = OlderHostClasses();
   standin::TestHost host;
   auto tables = standin::GuideMemberTables(host.Classes(), older);
+  tables["errors"] = standin::ErrorReference(host);
   std::set<std::string> used;
   for (const char* page : kPages) {
     for (const auto& [name, block] : standin::GeneratedBlocks(Page(page))) {
@@ -101,6 +165,22 @@ TEST(Guide, TablesAreTheRegisteredClasses) {
     check();
   }
   EXPECT_EQ(used.size(), tables.size()) << "a member table is missing from the guide";
+}
+
+// A page per registered class and the index, as the registered records and
+// the family pages make them; no other file in docs/guide/reference.
+TEST(Guide, ReferencePagesAreTheRegisteredClasses) {
+  std::set<std::string> older = OlderHostClasses();
+  standin::TestHost host;
+  std::map<std::string, std::string> pages;
+  for (const char* page : kPages) pages[page] = Page(page);
+  auto reference = standin::ReferencePages(host, older, pages);
+  EXPECT_EQ(reference.size(), host.Classes().size() + 1);
+  for (const auto& [name, text] : reference)
+    EXPECT_EQ(Page("reference/" + name), text)
+        << "docs/guide/reference/" << name << " (scripts/update-class-reference.sh rewrites it)";
+  auto files = std::filesystem::directory_iterator(KDT_SOURCE_DIR "/docs/guide/reference");
+  EXPECT_EQ(static_cast<size_t>(std::distance(begin(files), end(files))), reference.size());
 }
 
 }  // namespace
