@@ -18,9 +18,7 @@ constexpr size_t kClassCount = 52;
 
 class ClassRecordSink {
  public:
-  void Add(ClassRecord* record) noexcept {
-    if (size_ < kClassCount) records_[size_++] = record;
-  }
+  void Add(ClassRecord* record) noexcept { records_[size_++] = record; }
   ClassRecord* at(size_t i) const { return records_[i]; }
   size_t size() const { return size_; }
 

@@ -3,6 +3,8 @@
 
 namespace kdt {
 
+static_assert(2 * members::kRows == kClassCount, "each row is a container and its iterator");
+
 void ProvideContainerClassRecords(ClassRecordSink& sink) noexcept {
   for (int row = 0; row < members::kRows; ++row) {
     (row < members::kRows / 2 ? members::AddFirstHalfRow : members::AddSecondHalfRow)(row, sink);
