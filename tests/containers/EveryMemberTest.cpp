@@ -5,20 +5,18 @@
 // position; the end position's entry; calls before a constructor.  (A host
 // that cannot make arrays is the random driver's.)
 #include <gtest/gtest.h>
-#include <malloc.h>
 
 #include <string>
 #include <vector>
 
 #include "containers/ContainerTestSupport.h"
 #include "standin/host/HostTesting.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-extern "C" size_t __sanitizer_get_current_allocated_bytes();
-#endif
+#include "tests/values/ValuesTestSupport.h"
 
 namespace kdt_test {
 namespace {
+
+using kdt_values_test::HeapInUse;
 
 // MaxSize as the user guide gives it.
 int32_t GuideMaxSize(const Member& m) {
@@ -271,16 +269,6 @@ void Exercise(standin::Host& h, const Member& member) {
   p.Remove(first, end);
   EXPECT_EQ(h.Get(p.c, "Empty").word, 1u);
   EXPECT_NO_RAISE(h);
-}
-
-// Heap bytes the process has in use.
-size_t HeapInUse() {
-#if defined(__SANITIZE_ADDRESS__)
-  return __sanitizer_get_current_allocated_bytes();
-#else
-  const struct mallinfo2 m = mallinfo2();
-  return m.uordblks + m.hblkhd;
-#endif
 }
 
 // A container emptied in any way keeps nothing of its entries (a hash table
