@@ -184,11 +184,6 @@ class SoakDriver {
   }
   // Misuse with no single documented answer: nothing, or a NilObjectException.
   bool NothingOrNil() { return Took({"NilObjectException: *", ""}); }
-  static std::string OutOfRange(int32_t index, int32_t size) {
-    return std::string("OutOfBoundsException: Parameter index  is too ") +
-           (index < 0 ? "small" : "big") + ". Range is 0 to " + std::to_string(size - 1) +
-           ", but value is " + std::to_string(index) + ".";
-  }
 
   // ---- Keys and values.
   Key RandomKey(int n) {
@@ -742,7 +737,7 @@ class SoakDriver {
       h.ResizeArray(reinterpret_cast<REALarray>(array), left);
       Expect(Keep(s.key, Call(c, "Key(index as integer) as {K}", {left})) == 0,
              "Key(index) beyond the program's shrunk array");
-      Took({OutOfRange(left, left)});
+      Took({"OutOfBoundsException: " + OutOfRange(left, left)});
       RemoveKey(d);  // a change: the container's own arrays again
       return;
     }
@@ -759,7 +754,9 @@ class SoakDriver {
     }
     Expect(got == 0, inRange ? "Key(index) of a set without its array gave a key"
                              : "out of range index gave a value");
-    if (arrays) Took({OutOfRange(i, static_cast<int32_t>(snapshot.size()))});  // none without
+    if (arrays)
+      Took({"OutOfBoundsException: " +
+            OutOfRange(i, static_cast<int32_t>(snapshot.size()))});  // none without
   }
   void AddItems(const Drawn& d) {  // AddKeys, AddValues: the items, then what the array held
     if (m.set) return;
