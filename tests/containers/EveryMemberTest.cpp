@@ -78,6 +78,12 @@ struct Program {
   int32_t Count() { return h.Get(c, "Count").i(); }
 };
 
+// The bucket of key n among the first 193.
+uint32_t Bucket(const Program& p, int n) {
+  const Kind hashed = p.s.key == Kind::Variant ? Kind::String : p.s.key;
+  return ModelHash(hashed, TextOf("k", n, false), n, p.s.caseSensitive) % 193;
+}
+
 // Key(index) and ValueAtIndex as a program's index loops use them: until
 // the program holds an array they cost the host the arrays' creation and a
 // returned value's lock, nothing else; then they read the program's array.
@@ -152,7 +158,10 @@ void Exercise(standin::Host& h, const Member& member) {
   p.Call(raw, "Remove(pos as {I})", {loose});
   EXPECT_TRUE(member.set ? NoException(h) : TookException(h, "NilObjectException", notInitialized));
 
-  for (int n = 0; n < 23; ++n) p.Put(p.c, n);
+  // Keys 0..19 and, after them, a key in the bucket of each of 0, 1 and 2.
+  for (int n = 0; n < 20; ++n) p.Put(p.c, n);
+  for (int j = 0, n = 20; j < 3; ++n)
+    if (Bucket(p, n) == Bucket(p, j)) p.Put(p.c, n), ++j;
   EXPECT_EQ(h.Get(p.c, "MaxSize").i(), GuideMaxSize(member));
   std::vector<std::string> walk = p.Walk();
   ASSERT_EQ(walk.size(), 23u);
@@ -194,6 +203,16 @@ void Exercise(standin::Host& h, const Member& member) {
   p.Put(other, 0);
   EXPECT_EQ(p.Call(end, "isEqual(other as {I}) as boolean", {p.Keep(p.Call(other, "last as {I}"))}),
             member.hash ? 1u : 0u);
+
+  // A range from one bucket into the middle of a later chain (a tree: any
+  // range of two).
+  size_t j = 1;
+  const auto bucket = [&](size_t i) { return Bucket(p, Number(walk[i])); };
+  while (j + 2 < walk.size() && !(bucket(j) == bucket(j + 1) && bucket(j - 1) != bucket(j))) ++j;
+  h.Call(p.c, p.s.Decl("Remove(first as {I}, last as {I})"),
+         {p.Find(walk[j - 1]), p.Find(walk[j + 1])});
+  walk.erase(walk.begin() + static_cast<long>(j) - 1, walk.begin() + static_cast<long>(j) + 1);
+  EXPECT_EQ(p.Walk(), walk) << "to " << walk[j - 1];
 }
 
 // A container emptied in any way keeps nothing of its entries (a hash table
