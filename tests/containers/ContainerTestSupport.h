@@ -150,6 +150,13 @@ inline std::string Content(Host& h, Kind k, Word w) {
   return "";
 }
 
+// The message of an index out of the range of `size` elements.
+inline std::string OutOfRange(int32_t index, int32_t size) {
+  return std::string("Parameter index  is too ") + (index < 0 ? "small" : "big") +
+         ". Range is 0 to " + std::to_string(size - 1) + ", but value is " + std::to_string(index) +
+         ".";
+}
+
 inline int32_t ArrayType(Kind k) {
   const int32_t types[] = {kdt::kArrayTypeInteger, kdt::kArrayTypeString, kdt::kArrayTypeText,
                            kdt::kArrayTypeObject};

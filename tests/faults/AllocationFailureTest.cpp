@@ -47,24 +47,14 @@ class Driver {
       return a;
     });
   }
+  // A Dictionary of keys and values 1 .. 5, as a map gives it.
   Word Dictionary() {
     return Memo(2000, [&] {
-      REALobject dict = h.NewDictionary();
+      const Word map = Filled(5), dict = h.Call(map, Decl("CloneDictionary as Dictionary")).word;
+      h.Release(map);
       h.ReleaseAtEnd(dict);
-      for (int i = 1; i <= 5; ++i) {
-        REALobject key = AsVariant(s.key, "k", i), value = AsVariant(s.value, "v", i);
-        h.DictionarySet(dict, key, value);
-        h.Release(key);
-        h.Release(value);
-      }
-      return W(dict);
+      return dict;
     });
-  }
-  REALobject AsVariant(Kind k, const char* prefix, int n) {
-    if (k == Kind::Integer) return h.NewVariantInt32(n);
-    Word w = Make(h, k == Kind::Text ? k : Kind::String, prefix, n);
-    return k == Kind::Text ? h.NewVariantText(reinterpret_cast<REALtext>(w))
-                           : h.NewVariantString(reinterpret_cast<REALstring>(w));
   }
   std::string Decl(const char* pattern) const { return s.Decl(pattern); }
   void Drop(Word w) {

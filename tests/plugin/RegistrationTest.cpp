@@ -1,6 +1,5 @@
 // Start-up and registration as the stand-in host sees them.
 #include <gtest/gtest.h>
-#include <malloc.h>
 
 #include "plugin/ClassRecords.h"
 #include "plugin/PluginAlloc.h"
@@ -9,13 +8,9 @@
 #include "standin/host/HostTesting.h"
 #include "tests/values/ValuesTestSupport.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-// The sanitizer runtime's count of bytes in use (the cross compiler ships the
-// runtime without its headers).
-extern "C" size_t __sanitizer_get_current_allocated_bytes();
-#endif
-
 namespace {
+
+using kdt_values_test::HeapInUse;
 
 standin::Options Loaded(std::initializer_list<const char*> hidden = {}) {
   return kdt_values_test::HostAt(2019.0, hidden);
@@ -47,17 +42,6 @@ TEST(PluginMain, LoadingAsksForNoMemory) {
   standin::Host::FailLibraryAllocation(0);
   EXPECT_EQ(standin::Host::LibraryAllocations(), 0u);
   EXPECT_EQ(host.Classes().size(), 52u);
-}
-
-// Bytes of the heap in use by this process.  The plain build's count is exact
-// only with the C library's per-thread cache of freed blocks turned off,
-// which the test runner does (tests/CMakeLists.txt).
-size_t HeapInUse() {
-#if defined(__SANITIZE_ADDRESS__)
-  return __sanitizer_get_current_allocated_bytes();
-#else
-  return mallinfo2().uordblks;
-#endif
 }
 
 int g_allowed = 0;

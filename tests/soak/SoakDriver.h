@@ -9,7 +9,6 @@
 #include <cctype>
 #include <cmath>
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <optional>
 #include <random>
@@ -166,15 +165,9 @@ class SoakDriver {
   }
 
   // ---- Findings.
-  void Note(const std::string& what) {
-    trail.push_back(what);
-    if (trail.size() > 12) trail.pop_front();
-  }
   bool Fail(const std::string& what) {
-    if (!findings.empty()) return false;
-    std::string text = s.Name() + " at call " + std::to_string(calls) + ": " + what + "\n  after:";
-    for (const auto& t : trail) text += " " + t + ";";
-    findings.push_back(text);
+    if (findings.empty())
+      findings.push_back(s.Name() + " at call " + std::to_string(calls) + ": " + what);
     return false;
   }
   bool Expect(bool ok, const std::string& what) { return ok || Fail(what); }
@@ -191,11 +184,6 @@ class SoakDriver {
   }
   // Misuse with no single documented answer: nothing, or a NilObjectException.
   bool NothingOrNil() { return Took({"NilObjectException: *", ""}); }
-  static std::string OutOfRange(int32_t index, int32_t size) {
-    return std::string("OutOfBoundsException: Parameter index  is too ") +
-           (index < 0 ? "small" : "big") + ". Range is 0 to " + std::to_string(size - 1) +
-           ", but value is " + std::to_string(index) + ".";
-  }
 
   // ---- Keys and values.
   Key RandomKey(int n) {
@@ -220,21 +208,17 @@ class SoakDriver {
   // What a key reference the container handed out holds.
   Key KeyFromRef(Word ref) {
     Key k;
-    if (s.key == Kind::Integer) {
-      k.number = static_cast<int32_t>(ref);
-      return k;
-    }
-    std::string text = Content(h, s.key, ref);
-    int32_t type = s.key == Kind::Variant ? h.VarType(ref) : standin::kVarString;
-    if (type == standin::kVarInt32 || type == standin::kVarInt64) {
-      k.type = type == standin::kVarInt32 ? 1 : 3;
-      k.number = std::stoi(text);
-    } else if (type == standin::kVarDouble) {
-      k.type = 2;
-      k.real = std::stod(text);
-    } else {
-      k.name = text;
-    }
+    k.number = static_cast<int32_t>(ref);
+    if (s.key == Kind::Integer) return k;
+    const std::string text = Content(h, s.key, ref);
+    const int32_t type = s.key == Kind::Variant ? h.VarType(ref) : standin::kVarString;
+    k.type = type == standin::kVarInt32    ? 1
+             : type == standin::kVarInt64  ? 3
+             : type == standin::kVarDouble ? 2
+                                           : 0;
+    if (k.type == 1 || k.type == 3) k.number = std::stoi(text);
+    if (k.type == 2) k.real = std::stod(text);
+    if (k.type == 0) k.name = text;
     return k;
   }
   static std::string Folded(std::string x) {
@@ -310,10 +294,8 @@ class SoakDriver {
     }
   }
   void ModelClear(bool newTable) {
-    if (newTable)
-      table = TableModel<Entry>(cs);  // a constructor makes a new table, maybe in the other mode
-    else
-      table.Clear();
+    if (newTable) table = TableModel<Entry>(cs);  // a constructor's, maybe in the other mode
+    table.Clear();
     order.clear();
     Changed();
   }
@@ -405,10 +387,7 @@ class SoakDriver {
 
   // ---- Kept iterators.
   void KeepIt(const Kept& k) {
-    if (kept.size() < 16)
-      kept.push_back(k);
-    else
-      kept[Below(kept.size())] = k;
+    (kept.size() < 16 ? kept.emplace_back() : kept[Below(kept.size())]) = k;
   }
   // Where a kept iterator is: -1 gone, order.size() the end position.
   int IndexOf(const Kept& k) const {
@@ -758,7 +737,7 @@ class SoakDriver {
       h.ResizeArray(reinterpret_cast<REALarray>(array), left);
       Expect(Keep(s.key, Call(c, "Key(index as integer) as {K}", {left})) == 0,
              "Key(index) beyond the program's shrunk array");
-      Took({OutOfRange(left, left)});
+      Took({"OutOfBoundsException: " + OutOfRange(left, left)});
       RemoveKey(d);  // a change: the container's own arrays again
       return;
     }
@@ -775,7 +754,9 @@ class SoakDriver {
     }
     Expect(got == 0, inRange ? "Key(index) of a set without its array gave a key"
                              : "out of range index gave a value");
-    if (arrays) Took({OutOfRange(i, static_cast<int32_t>(snapshot.size()))});  // none without
+    if (arrays)
+      Took({"OutOfBoundsException: " +
+            OutOfRange(i, static_cast<int32_t>(snapshot.size()))});  // none without
   }
   void AddItems(const Drawn& d) {  // AddKeys, AddValues: the items, then what the array held
     if (m.set) return;
@@ -867,28 +848,20 @@ class SoakDriver {
   void FullCheck(const Drawn&) { Check(); }
   void Step() {
     struct Op {
-      const char* name;
       size_t weight;  // in the sum of all weights
       void (SoakDriver::*run)(const Drawn&);
     };
     // A step draws one row by weight, 40 in all: 13 in 40, about a third, fall to the full check.
-    static constexpr Op kOps[] = {{"put", 8, &SoakDriver::PutKey},
-                                  {"remove key", 1, &SoakDriver::RemoveKey},
-                                  {"keyed reads", 2, &SoakDriver::ReadKey},
-                                  {"find", 2, &SoakDriver::FindAndKeep},
-                                  {"move", 2, &SoakDriver::MoveKept},
-                                  {"iterator Key/Value", 1, &SoakDriver::ThroughKept},
-                                  {"remove pos", 1, &SoakDriver::RemoveAtKept},
-                                  {"remove range", 2, &SoakDriver::RemoveRange},
-                                  {"compare iterators", 1, &SoakDriver::CompareKept},
-                                  {"foreign iterator", 1, &SoakDriver::KeepForeign},
-                                  {"by index", 1, &SoakDriver::ByIndex},
-                                  {"AddKeys/AddValues", 1, &SoakDriver::AddItems},
-                                  {"copy", 1, &SoakDriver::Copies},
-                                  {"constructor again", 1, &SoakDriver::ConstructAgain},
-                                  {"clear", 1, &SoakDriver::ClearSometimes},
-                                  {"uninitialised", 1, &SoakDriver::Uninitialised},
-                                  {"full check", 13, &SoakDriver::FullCheck}};
+    static constexpr Op kOps[] = {
+        {8, &SoakDriver::PutKey},         {1, &SoakDriver::RemoveKey},
+        {2, &SoakDriver::ReadKey},        {2, &SoakDriver::FindAndKeep},
+        {2, &SoakDriver::MoveKept},       {1, &SoakDriver::ThroughKept},
+        {1, &SoakDriver::RemoveAtKept},   {2, &SoakDriver::RemoveRange},
+        {1, &SoakDriver::CompareKept},    {1, &SoakDriver::KeepForeign},
+        {1, &SoakDriver::ByIndex},        {1, &SoakDriver::AddItems},
+        {1, &SoakDriver::Copies},         {1, &SoakDriver::ConstructAgain},
+        {1, &SoakDriver::ClearSometimes}, {1, &SoakDriver::Uninitialised},
+        {13, &SoakDriver::FullCheck}};
     if (resync && !Resync()) return;
     const int n = static_cast<int>(Below(kKeyRange));
     const Key key = RandomKey(n);
@@ -897,7 +870,6 @@ class SoakDriver {
     for (const Op& row : kOps) total += row.weight;
     const Op* op = kOps;
     for (size_t drawn = Below(total); drawn >= op->weight; ++op) drawn -= op->weight;
-    Note(std::string(op->name) + " key " + Describe(key));
     (this->*op->run)(d);
   }
 
@@ -920,7 +892,6 @@ class SoakDriver {
   int nextUid = 1, generation = 0;
   std::vector<Kept> kept;
   std::vector<Word> mine;  // containers this driver releases itself
-  std::deque<std::string> trail;
   std::map<const char*, std::string> decls;
   Word c = 0, other = 0;
 };

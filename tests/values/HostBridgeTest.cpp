@@ -65,18 +65,6 @@ TEST(Dictionary, MethodCacheFollowsTheDictionaryInUse) {
   EXPECT_TRUE(host.Counters().empty());
 }
 
-TEST(Dictionary, WithoutItsMethodsReadsAsEmptyValues) {
-  standin::TestHost host(HostAt(2019.0, {"REALLoadObjectMethod", "REALGetPropValueInteger"}));
-  REALobject d = Keep(host, host.NewDictionary());
-  REALobject k = Keep(host, host.NewVariantInt32(1)), v = Keep(host, host.NewVariantInt32(2));
-  host.DictionarySet(d, k, v);
-  EXPECT_EQ(DictionaryCount(d), 1) << "Count through the fallback getter";
-  DictionarySetValue(d, v, k);
-  EXPECT_EQ(host.DictionaryCount(d), 1);
-  EXPECT_EQ(DictionaryGetValue(d, k), nullptr);
-  EXPECT_EQ(DictionaryKeyAt(d, 0), nullptr);
-}
-
 const char kTooBig[] = "Parameter index  is too big. Range is 0 to 2, but value is 3.";
 const char kTooSmall[] = "Parameter index  is too small. Range is 0 to 2, but value is -1.";
 

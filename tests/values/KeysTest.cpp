@@ -293,34 +293,6 @@ TEST_P(KeysTest, VariantKeys) {
   }
 }
 
-// Without the host's compare, conversion and Text entries every two keys are
-// equal, and a String the host cannot convert reads as empty; a host that
-// cannot tell a Variant's type gives code 0 to all.
-TEST_P(KeysTest, MissingHostEntries) {
-  standin::TestHost host(
-      HostAt(GetParam(), {"RuntimeStringCompare", "PluginGetStringData", "REALConvertString",
-                          "PluginCompareText", "PluginGetTextData", "REALLoadGlobalMethod",
-                          "REALGetPropValueInteger", "REALGetPropValueInt", "VariantHash"}));
-  REALstring a = Keep(host, host.NewString("a", kEncodingUTF8));
-  REALstring e = Keep(host, host.NewString("\xE9", kEncodingISOLatin1));
-  EXPECT_EQ(StringCompareI(a, nullptr) == 0, GetParam() >= 2012.0);
-  EXPECT_GT(StringCompareS(a, nullptr), 0);
-  EXPECT_EQ(StringCompareS(e, nullptr), 0);
-  EXPECT_EQ(StringHashI(e), 0u);
-  REALtext x = Keep(host, host.NewText("x"));
-  EXPECT_EQ(TextCompareS(x, nullptr), 0);
-  EXPECT_EQ(TextHashS(x), 1u);
-  EXPECT_EQ(TextHashI(x), 1u);
-  REALobject one = Keep(host, host.NewVariantInt32(1));
-  REALobject half = Keep(host, host.NewVariantDouble(7.5));
-  EXPECT_EQ(VariantTypeCode(one), 0);
-  const VariantKey<CaseMode::S> keyOne(one), keyHalf(half);
-  const VariantKey<CaseMode::I> keyHalfI(half);
-  EXPECT_EQ(KeyCompare(keyOne, keyHalf), 0) << "code 0 on both sides compares equal";
-  EXPECT_EQ(KeyHash(keyOne), 0u);
-  EXPECT_EQ(KeyHash(keyHalfI), 0u);
-}
-
 INSTANTIATE_TEST_SUITE_P(Generations, KeysTest, ::testing::ValuesIn(kdt_values_test::kGenerations),
                          kdt_values_test::GenerationName);
 

@@ -3,12 +3,19 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <initializer_list>
 #include <string>
 
 #include "plugin/host/HostTypes.h"
 #include "standin/host/HostTesting.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer runtime's count of bytes in use (the cross compiler ships the
+// runtime without its headers).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
 
 namespace kdt_values_test {
 
@@ -33,6 +40,18 @@ template <typename Ref>
 Ref Keep(standin::Host& host, Ref ref) {
   if (ref != nullptr) host.ReleaseAtEnd(ref);
   return ref;
+}
+
+// Bytes of the heap in use by this process.  The plain build's count is exact
+// only with the C library's per-thread cache of freed blocks turned off,
+// which the test runner does (tests/CMakeLists.txt).
+inline size_t HeapInUse() {
+#if defined(__SANITIZE_ADDRESS__)
+  return __sanitizer_get_current_allocated_bytes();
+#else
+  const struct mallinfo2 m = mallinfo2();
+  return m.uordblks + m.hblkhd;
+#endif
 }
 
 }  // namespace kdt_values_test
