@@ -1,9 +1,7 @@
-// The stand-in host's values as the library meets them through the entries:
-// strings and their encodings, string data and arrays.
+// The stand-in host's arrays as the library meets them: element storage by
+// host version, poisoned where the host keeps none.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <string>
 #include <vector>
 
 #include "standin/host/HostTesting.h"
@@ -14,51 +12,9 @@ namespace {
 using standin::Options;
 using standin::TestHost;
 using standin::Word;
-namespace entry = kdt::entry;
-
-template <class F>
-F E(const standin::Host& host, const char* name) {
-  return reinterpret_cast<F>(host.Resolver()(name));
-}
 
 const Word* Words(const void* ref) {
   return static_cast<const Word*>(ref);
-}
-const unsigned char* DataOf(const void* str) {
-  return reinterpret_cast<const unsigned char*>(static_cast<uintptr_t>(Words(str)[1])) + 1;
-}
-
-// Whether strings and converted data end in zeros follows the host's options.
-TEST(StandinStrings, LaidOutAsTheLibraryReadsThem) {
-  for (bool terminated : {true, false}) {
-    Options o = Options::Bare();
-    o.terminateBuiltStrings = terminated;
-    o.terminateConvertedData = terminated;
-    TestHost host(o);
-    kdt::REALstring s = host.NewString("abc", kdt::kEncodingWindowsLatin1, terminated);
-    EXPECT_EQ(std::memcmp(DataOf(s), "abc", 3), 0);
-    EXPECT_EQ(Words(s)[3], 3u);
-    EXPECT_EQ(Words(s)[4], kdt::kEncodingWindowsLatin1);
-    EXPECT_EQ(DataOf(s)[3] == 0, terminated);
-
-    kdt::REALstring b = E<entry::REALBuildString>(host, "REALBuildString")("xy", 2);
-    EXPECT_EQ(E<entry::REALGetStringEncoding>(host, "REALGetStringEncoding")(b),
-              kdt::kEncodingUnspecified);
-    EXPECT_EQ(DataOf(b)[2] == 0, terminated);
-    E<entry::REALSetStringEncoding>(host, "REALSetStringEncoding")(b, kdt::kEncodingASCII);
-    EXPECT_EQ(Words(b)[4], kdt::kEncodingASCII);
-
-    kdt::StringDataRecord record{};
-    E<entry::PluginGetStringData>(host, "PluginGetStringData")(s, kdt::kEncodingUTF16, &record);
-    const auto* end = static_cast<const unsigned char*>(record.data) + record.size;
-    EXPECT_EQ(record.size, 6u);
-    EXPECT_EQ(end[0] == 0 && end[1] == 0, terminated);
-    E<entry::PluginDisposeStringData>(host, "PluginDisposeStringData")(&record);
-    kdt::REALstring r =
-        E<entry::REALConvertString>(host, "REALConvertString")(s, kdt::kEncodingUTF8);
-    EXPECT_EQ(DataOf(r)[3] == 0, terminated);
-    for (auto ref : {standin::W(r), standin::W(b), standin::W(s)}) host.Release(ref);
-  }
 }
 
 TEST(StandinArrays, ElementStorageWordsFollowTheHostVersion) {
