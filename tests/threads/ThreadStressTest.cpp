@@ -68,5 +68,38 @@ TEST(ThreadStress, ContainersOfDifferentThreadsDoNotMeet) {
   drivers.clear();
 }
 
+// Each thread turns its own map into a Dictionary and back again and again
+// while the others do the same: every copy must hold what its own thread
+// put in, and no Dictionary method the host gave out for one Dictionary may
+// be called with another (the host records that as a violation).
+TEST(ThreadStress, DictionariesOfDifferentThreadsDoNotMeet) {
+  standin::TestHost host;
+  const uint64_t rounds = Scaled(300);
+  constexpr int kEntries = 16;
+  const char* const kMap = "IntegerToIntegerHashMapKDT";
+  const std::string kValue = "value(key as integer) as integer";
+  std::vector<int> wrong(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      Word map = standin::W(host.New(kMap, "Constructor"));
+      for (int k = 0; k < kEntries; ++k) host.Assign(map, kValue, {k}, 100 * t + k);
+      for (uint64_t r = 0; r < rounds; ++r) {
+        Word dict = host.Call(map, "CloneDictionary as Dictionary");
+        host.Release(map);
+        map = standin::W(host.New(kMap, "Constructor(dic as dictionary)", {dict}));
+        host.Release(dict);
+        const int k = static_cast<int>(r % kEntries);
+        if (host.Get(map, "Count").i() != kEntries ||
+            host.Call(map, kValue, {k}).i() != 100 * t + k)
+          ++wrong[t];
+      }
+      host.Release(map);
+    });
+  }
+  for (auto& th : threads) th.join();
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(wrong[t], 0) << "thread " << t;
+}
+
 }  // namespace
 }  // namespace kdt_test

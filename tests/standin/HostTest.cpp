@@ -1,5 +1,5 @@
-// The stand-in host's frame: instances, the calling API, exceptions and its
-// strictness, exercised through a plug-in of one small class written here.
+// The stand-in host's strictness, exercised through a plug-in of one small
+// class written here, and its arrays' layouts by host version.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -16,6 +16,7 @@ using kdt::REALtext;
 using standin::Host;
 using standin::Options;
 using standin::TestHost;
+using standin::Word;
 namespace entry = kdt::entry;
 
 // ---- CounterKDT: an int32 count at the start of its instance data.
@@ -185,6 +186,48 @@ TEST(StandinStrictness, EndOfTestReportsLeaksExceptionsAndUntakenData) {
        {"exception nobody took: ", "leak: string", "\"leaked\"", "never given back"})
     EXPECT_NE(all.find(what), std::string::npos) << what;
   EXPECT_EQ(all.find("\"kept\""), std::string::npos);
+}
+
+// Arrays as the library meets them: element storage by host version,
+// poisoned where the host keeps none.
+const Word* Words(const void* ref) {
+  return static_cast<const Word*>(ref);
+}
+
+TEST(StandinArrays, ElementStorageWordsFollowTheHostVersion) {
+  const struct {
+    double version;
+    int storageWord;  // -1: none
+  } cases[] = {{2005.0, 2}, {2007.99, 2}, {2008.0, 7}, {2016.9, 7}, {2017.0, -1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.version);
+    TestHost host(Options::Bare(c.version));
+    kdt::REALarray arr = host.NewArray(kdt::kArrayTypeInteger, {11, 12});
+    const Word* w = Words(arr);
+    for (int word : {2, 7}) {
+      Word* storage = reinterpret_cast<Word*>(static_cast<uintptr_t>(w[word]));
+      if (word != c.storageWord) {
+        EXPECT_NE(storage, nullptr);
+        if (c.storageWord >= 0) {
+          EXPECT_NE(w[word], w[c.storageWord]);
+        }
+        continue;
+      }
+      EXPECT_EQ(storage[1], 12u);
+      storage[0] = 21;  // written in place, as older hosts allow
+    }
+    EXPECT_EQ(host.Elements(arr)[0], c.storageWord < 0 ? 11u : 21u);
+    host.Release(arr);
+  }
+}
+
+TEST(StandinArraysDeathTest, PoisonedStorageWordsFaultWhenRead) {
+  TestHost host(Options::Bare(2019.0));
+  kdt::REALarray arr = host.NewArray(kdt::kArrayTypeInteger, {1});
+  const volatile Word* storage =
+      reinterpret_cast<const volatile Word*>(static_cast<uintptr_t>(Words(arr)[7]));
+  EXPECT_DEATH((void)*storage, "");
+  host.Release(arr);
 }
 
 }  // namespace
