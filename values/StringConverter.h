@@ -28,10 +28,22 @@ class RBStringConverter {
   RBStringConverter(const RBStringConverter&) = delete;
   RBStringConverter& operator=(const RBStringConverter&) = delete;
 
-  const char* UTF8Data() { return ComputeUTF8(), utf8_.data; }
-  int32_t UTF8Length() { return ComputeUTF8(), utf8_.length; }
-  const uint16_t* UTF16Data() { return ComputeUTF16(), utf16_.data; }
-  int32_t UTF16Length() { return ComputeUTF16(), utf16_.length; }
+  const char* UTF8Data() {
+    ComputeUTF8();
+    return utf8_.data;
+  }
+  int32_t UTF8Length() {
+    ComputeUTF8();
+    return utf8_.length;
+  }
+  const uint16_t* UTF16Data() {
+    ComputeUTF16();
+    return utf16_.data;
+  }
+  int32_t UTF16Length() {
+    ComputeUTF16();
+    return utf16_.length;
+  }
 
   // True when the source was found to hold only bytes below 0x80.
   bool plainASCII() const { return plainASCII_; }

@@ -113,29 +113,6 @@ TEST(HostExceptions, ClassAndMessageReachTheProgram) {
   EXPECT_NO_RAISE(host);
 }
 
-// Without one of the entries the bridge needs, the exception arrives without
-// its message or not at all, and nothing the bridge made is left behind (the
-// host's end-of-test check counts live values).
-class LackingHost : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(LackingHost, RaisesWhatItCanAndLeaksNothing) {
-  standin::TestHost host(kdt_values_test::HostAt(2019.0, {GetParam()}));
-  const std::string hidden = GetParam();
-  const bool noStrings = hidden == "REALBuildString";
-  kdt::RaiseHostException("NilObjectException", "Map not initialized");
-  auto raised = host.TakeException();
-  EXPECT_EQ(host.Calls("PluginNewInstance") > 0, hidden != "PluginNewInstance");
-  ASSERT_EQ(raised.has_value(), noStrings);
-  if (noStrings) {
-    EXPECT_TRUE(raised->messageNil);
-    EXPECT_EQ(kdt::BuildHostString("abc", 3, kdt::kEncodingUTF8), nullptr);
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Hiding, LackingHost,
-                         ::testing::Values("RuntimeRaiseException", "PluginNewInstance",
-                                           "REALBuildString"));
-
 TEST(BuildHostString, EncodingAndNil) {
   standin::TestHost host(kdt_values_test::HostAt(2019.0));
   struct Case {

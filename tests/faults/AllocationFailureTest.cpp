@@ -165,12 +165,13 @@ class Driver {
 // container's index order, and Clear, last, empties the container.  `on`: f a
 // fresh instance, g a copy of the container filled to where an insertion allocates,
 // c the container (4 entries), i an iterator at key 2; then ':' for an
-// assignment, whose value is the last argument, and '+' for a call that
-// allocates in every member.  Arguments: k key 2, n the next key (not held), v
-// the value of key 2, w the next value, a an array of keys, b of values, s of
-// Strings, d a Dictionary, c the container, m the case mode, x index 2, e the
-// end iterator, j an iterator at key 2.  A row whose declaration the class
-// lacks is skipped; every declaration a class registers must have a row.
+// assignment, whose value is the last argument, '+' for a call that
+// allocates in every member and '-' for one that allocates no more than a
+// lookup of its key (a view of a case-sensitive Variant key is a copy).  Arguments: k key 2, n the
+// next key (not held), v the value of key 2, w the next value, a an array of keys, b of values, s
+// of Strings, d a Dictionary, c the container, m the case mode, x index 2, e the end iterator, j an
+// iterator at key 2.  A row whose declaration the class lacks is skipped; every declaration a class
+// registers must have a row.
 struct Case {
   const char* decl;
   const char* on;
@@ -186,6 +187,8 @@ const Case kCases[] = {
     {"Constructor(Keys() as string)", "f+", "s"},
     {"value(key as {K}) as {V}", "g:+", "nw"},
     {"insert(key as {K})", "g+", "n"},
+    {"insert(key as {K})", "c-", "k"},
+    {"value(key as {K}) as {V}", "c:-", "kv"},
     {"Constructor(other as {C})", "f+", "c"},
     {"value(key as {K}) as {V}", "c", "k"},
     {"lookup(key as {K}, defaultvalue as {V}) as {V}", "c", "kv"},
@@ -309,17 +312,24 @@ void Sweep(TestHost& host, const Member& member) {
   }).join();
 
   std::set<std::string> covered;  // class.declaration, with " = ..." for an assignment
+  std::set<std::string> ran;      // the same with the case's arguments
   for (const Case& c : kCases) {
     const bool assigns = std::strchr(c.on, ':') != nullptr;
     const standin::ClassInfo& cls = *classes[c.on[0] == 'i' ? 1 : 0];
     const std::string decl = d.Decl(c.decl), what = decl + (assigns ? " = ..." : "");
     const standin::MethodInfo* m = cls.FindMethod(decl);
     if (m == nullptr || (assigns && m->setter == nullptr)) continue;
-    if (!covered.insert(cls.name + "." + what).second) continue;
+    if (!ran.insert(cls.name + "." + what + "(" + c.args + ")").second) continue;
+    covered.insert(cls.name + "." + what);
     if (d.container == 0 && (c.on[0] != 'f' || std::strchr(c.args, 'c') != nullptr)) d.Fill();
     if (c.on[0] != 'g') d.Shrink(Driver::kSmall);
+    const bool lean = std::strchr(c.on, '-') != nullptr;
+    const uint64_t before = Host::LibraryAllocations();
+    if (lean) host.Call(d.container, d.Decl("CountKey(key as {K}) as integer"), {d.Key(2)});
+    const int lookup = static_cast<int>(Host::LibraryAllocations() - before);
     const int met = RunUntilDone(d, what, [&] { return Run(d, c, decl); });
     EXPECT_TRUE(met > 0 || std::strchr(c.on, '+') == nullptr) << what << " allocated nothing";
+    EXPECT_TRUE(!lean || met <= lookup) << what << " allocated";
   }
   for (const standin::PropertyInfo& p : classes[0]->properties) {
     RunUntilDone(d, p.name, [&] {

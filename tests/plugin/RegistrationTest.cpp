@@ -12,12 +12,8 @@ namespace {
 
 using kdt_values_test::HeapInUse;
 
-standin::Options Loaded(std::initializer_list<const char*> hidden = {}) {
-  return kdt_values_test::HostAt(2019.0, hidden);
-}
-
 TEST(PluginMain, NullResolverAnnouncesAndRegistersNothing) {
-  standin::Options options = Loaded();
+  standin::Options options = kdt_values_test::HostAt(2019.0);
   options.nullResolver = true;
   standin::TestHost host(options);
   EXPECT_EQ(kdt::HostResolver, nullptr);
@@ -28,17 +24,11 @@ TEST(PluginMain, NullResolverAnnouncesAndRegistersNothing) {
   EXPECT_EQ(kdt::ResolveHostEntry("PluginRegisterClass"), nullptr);
 }
 
-TEST(PluginMain, HostWithoutAnnouncementStillRegisters) {
-  standin::TestHost host(Loaded({"RegisterPluginVersion"}));
-  EXPECT_EQ(kdt::ClassRecordVersion, 13);
-  EXPECT_EQ(host.Classes().size(), 52u);
-}
-
 // The records have their places in static storage: a load on a host with no
 // memory to spare registers every class and asks for no memory.
 TEST(PluginMain, LoadingAsksForNoMemory) {
   standin::Host::FailLibraryAllocation(1, true);
-  standin::TestHost host(Loaded());
+  standin::TestHost host(kdt_values_test::HostAt(2019.0));
   standin::Host::FailLibraryAllocation(0);
   EXPECT_EQ(standin::Host::LibraryAllocations(), 0u);
   EXPECT_EQ(host.Classes().size(), 52u);
