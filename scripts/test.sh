@@ -33,6 +33,7 @@ for config in plain sanitize; do
   took "$config build"
   bash scripts/check-exports.sh "$dir/libkdtcontainers.so" || status=1
   [ "$config" = plain ] && { bash scripts/check-glibc.sh "$dir/libkdtcontainers.so" || status=1; }
+  [ "$config" = plain ] && { bash scripts/check-docs.sh "$dir" || status=1; }
   (cd "$dir" && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j"$jobs") || status=1
   took "$config tests"
   if [ "$config" = plain ]; then

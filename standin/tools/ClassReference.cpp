@@ -32,12 +32,19 @@ int RewriteGuide(const std::filesystem::path& dir) {
   auto blocks = standin::GuideMemberTables(host.Classes(), older);
   blocks["errors"] = standin::ErrorReference(host);
   std::map<std::string, std::string> pages;
+  std::set<std::string> used;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
     if (entry.path().extension() != ".md") continue;
     std::string page = Read(entry.path());
     std::string rewritten = standin::ReplaceGeneratedBlocks(page, blocks);
     if (rewritten != page) std::ofstream(entry.path()) << rewritten;
     pages[entry.path().filename().string()] = rewritten;
+    for (const auto& block : standin::GeneratedBlocks(page)) used.insert(block.first);
+  }
+  for (const auto& block : blocks) {
+    if (used.count(block.first) != 0) continue;
+    std::cerr << "the guide has no place for the table " << block.first << "\n";
+    return 1;
   }
   std::filesystem::remove_all(dir / "reference");
   std::filesystem::create_directory(dir / "reference");

@@ -13,7 +13,7 @@
 #include "errors/Exceptions.h"
 #include "plugin/PluginMain.h"
 #include "plugin/host/HostEntries.h"
-#include "standin/host/HostTesting.h"
+#include "support/HostTesting.h"
 #include "tests/values/ValuesTestSupport.h"
 
 namespace {

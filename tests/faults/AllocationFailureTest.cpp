@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "containers/ContainerTestSupport.h"
-#include "standin/host/HostTesting.h"
+#include "support/HostTesting.h"
 
 namespace kdt_test {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "plugin/PluginMain.h"
 #include "plugin/host/HostEntries.h"
-#include "standin/host/HostTesting.h"
+#include "support/HostTesting.h"
 #include "tests/values/ValuesTestSupport.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "standin/host/HostTesting.h"
+#include "support/HostTesting.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "soak/SoakDriver.h"
-#include "standin/host/HostTesting.h"
+#include "support/HostTesting.h"
 
 namespace kdt_test {
 namespace {

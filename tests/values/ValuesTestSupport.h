@@ -9,7 +9,7 @@
 #include <string>
 
 #include "plugin/host/HostTypes.h"
-#include "standin/host/HostTesting.h"
+#include "support/HostTesting.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // The sanitizer runtime's count of bytes in use (the cross compiler ships the

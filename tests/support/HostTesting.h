@@ -44,17 +44,8 @@ inline ::testing::AssertionResult NoException(Host& host) {
          << "unexpected " << e->className << " \"" << e->message << "\"";
 }
 
-inline ::testing::AssertionResult Clean(const Host& host) {
-  auto problems = host.Problems();
-  if (problems.empty()) return ::testing::AssertionSuccess();
-  auto failure = ::testing::AssertionFailure();
-  for (const auto& p : problems) failure << p << "\n";
-  return failure;
-}
-
 }  // namespace standin
 
 #define EXPECT_RAISES(host, className, message) \
   EXPECT_TRUE(::standin::TookException((host), (className), (message)))
 #define EXPECT_NO_RAISE(host) EXPECT_TRUE(::standin::NoException(host))
-#define EXPECT_HOST_CLEAN(host) EXPECT_TRUE(::standin::Clean(host))
