@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Coverage: builds the tests with the plug-in's code counted (build/coverage,
 # no sanitizer, no optimisation so that lines map one to one), runs every
-# test under qemu-arm, and prints line and branch coverage per folder of the
+# test under qemu-arm (and the documentation check, scripts/check-docs.sh),
+# and prints line and branch coverage per folder of the
 # plug-in and each line that no test reaches.
 #
 # The shared object and the static library that the unit tests link are
@@ -35,6 +36,11 @@ status=0
 (cd "$dir" && ctest -j"$(nproc)" --output-on-failure >ctest.log) || {
   status=1
   tail -n 30 "$dir/ctest.log"
+}
+# The documentation check runs every method as its reference pages show it.
+bash scripts/check-docs.sh "$dir" >"$dir/check-docs.log" || {
+  status=1
+  tail -n 30 "$dir/check-docs.log"
 }
 gcovr -r . --object-directory "$dir" --gcov-executable arm-linux-gnueabihf-gcov \
   --exclude-unreachable-branches --exclude-throw-branches \

@@ -15,12 +15,6 @@ namespace {
 using standin::W;
 using standin::Word;
 
-std::vector<Word> Words(std::initializer_list<int32_t> values) {
-  std::vector<Word> words;
-  for (int32_t v : values) words.push_back(static_cast<Word>(v));
-  return words;
-}
-
 // A lean host lacks entries the library can do without: a missing once-only
 // entry is asked for once and then stays missing (no call, no out-parameter
 // written, a neutral result); a missing retry entry is asked for again on
@@ -57,10 +51,10 @@ TEST(Entries, MissingOnceRetriedOrServedByAnotherName) {
 
   // Set gets (array, value, index) from the host's point of view, get hands
   // back a locked reference, insert at the count appends.
-  kdt::REALarray numbers = host.NewArray(kdt::kArrayTypeInteger, Words({10, 20, 30}));
+  kdt::REALarray numbers = host.NewArray(kdt::kArrayTypeInteger, {10, 20, 30});
   EXPECT_TRUE(kdt::PluginIntegerOwnArraySet(numbers, 1, 99));
   EXPECT_TRUE(kdt::PluginIntegerArrayInsertProc(numbers, 3, 40));
-  EXPECT_EQ(host.Elements(numbers), Words({10, 99, 30, 40}));
+  EXPECT_EQ(host.Elements(numbers), (std::vector<Word>{10, 99, 30, 40}));
   int32_t got = -1;
   EXPECT_TRUE(kdt::PluginIntegerArrayGetProc(numbers, 2, &got));
   EXPECT_EQ(got, 30);

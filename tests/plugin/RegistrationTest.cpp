@@ -25,13 +25,16 @@ TEST(PluginMain, NullResolverAnnouncesAndRegistersNothing) {
 }
 
 // The records have their places in static storage: a load on a host with no
-// memory to spare registers every class and asks for no memory.
+// memory to spare registers every class and asks for no memory, even where
+// the host takes no announcement of the record version; a size no allocator
+// can serve is refused without asking.
 TEST(PluginMain, LoadingAsksForNoMemory) {
   standin::Host::FailLibraryAllocation(1, true);
-  standin::TestHost host(kdt_values_test::HostAt(2019.0));
+  standin::TestHost host(kdt_values_test::HostAt(2019.0, {"RegisterPluginVersion"}));
   standin::Host::FailLibraryAllocation(0);
   EXPECT_EQ(standin::Host::LibraryAllocations(), 0u);
   EXPECT_EQ(host.Classes().size(), 52u);
+  EXPECT_EQ(kdt::PluginAlloc(0x80000000u), nullptr);
 }
 
 int g_allowed = 0;
