@@ -204,7 +204,7 @@ void Exercise(standin::Host& h, const Member& member) {
   p.Call(p.c, range, {p.Find(walk[k + 1]), p.Find(walk[k])});
   p.Call(p.c, range, {p.Find(walk[k]), p.Find(walk[k + 1])});
   walk.erase(walk.begin() + static_cast<long>(k));
-  EXPECT_EQ(p.Walk(), walk) << "to " << walk[j - 1] << ", then from " << walk[k];
+  EXPECT_EQ(p.Walk(), walk) << "to " << walk[j - 1] << ", then before " << walk[k];
 }
 
 // A container emptied in any way keeps nothing of its entries (a hash table

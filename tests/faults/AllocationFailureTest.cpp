@@ -159,19 +159,17 @@ class Driver {
   std::map<int, Word> made_;  // keys n, values -n, arrays 1000 + kind, the Dictionary 2000
 };
 
-// One call under test, in the order they run: the first calls of the process
-// make what the library keeps for good (the registry of positions; in maps,
-// the case folding table), Key(index) comes before Keys so that it makes the
-// container's index order, and Clear, last, empties the container.  `on`: f a
-// fresh instance, g a copy of the container filled to where an insertion allocates,
-// c the container (4 entries), i an iterator at key 2; then ':' for an
-// assignment, whose value is the last argument, '+' for a call that
-// allocates in every member and '-' for one that allocates no more than a
-// lookup of its key (a view of a case-sensitive Variant key is a copy).  Arguments: k key 2, n the
-// next key (not held), v the value of key 2, w the next value, a an array of keys, b of values, s
-// of Strings, d a Dictionary, c the container, m the case mode, x index 2, e the end iterator, j an
-// iterator at key 2.  A row whose declaration the class lacks is skipped; every declaration a class
-// registers must have a row.
+// One call under test, in the order they run: the first calls of the process make what the
+// library keeps for good (the registry of positions; in maps, the case folding table), Key(index)
+// comes before Keys so that it makes the container's index order, and Clear, last, empties the
+// container.  `on`: f a fresh instance, g a copy of the container filled to where an insertion
+// allocates, c the container (4 entries), i an iterator at key 2; then ':' for an assignment,
+// whose value is the last argument, '+' for a call that allocates in every member and '-' for
+// one that allocates no more than a lookup of its key (a view of a case-sensitive Variant key is
+// a copy).  Arguments: k key 2, n the next key (not held), v the value of key 2, w the next
+// value, a an array of keys, b of values, s of Strings, d a Dictionary, c the container, m the
+// case mode, x index 2, e the end iterator, j an iterator at key 2.  A row whose declaration the
+// class lacks is skipped; every declaration a class registers must have a row.
 struct Case {
   const char* decl;
   const char* on;
